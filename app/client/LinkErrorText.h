@@ -1,0 +1,24 @@
+// What the link library's error codes mean, in the operator's words, and what is wrong with a
+// serial device the library could not open. Shared by qel and the desktop program.
+#pragma once
+
+#include <string>
+
+namespace qel {
+
+// "time-out: no telegram arrived in time" for 12; "unknown error" for a code the library never
+// sets.
+const char* linkErrorMeaning(int code);
+
+// "link error 12 (time-out: no telegram arrived in time)"; "no link error reported" for 0.
+std::string linkErrorText(int code);
+
+// The device of COM port n: $CABLOR_COMn, else /dev/ttyS<n-1>; empty for a port outside 1..4.
+std::string serialPortDevice(int port);
+
+// Opens the device the way the link library does and tells why that fails: "no such device",
+// "permission denied (add the user to the dialout group)", "held by another program", ...;
+// empty when the device opens and can be locked.
+std::string serialPortProblem(const std::string& device);
+
+}  // namespace qel

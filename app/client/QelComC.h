@@ -1,0 +1,116 @@
+// CncClient: the program's vocabulary for talking to a CNC over a LinkChannel. As client it
+// reads, writes, lists and deletes memories, asks for free memory and shows messages on the CNC
+// screen; as server (remote mode) it answers the CNC's own "PT" and "PR" requests. Files move
+// block by block: "R " + type + data answered by "T NB", ended by "T FD" and "M OK", broken off
+// by "T BD". DataIO links have no telegrams: there the client only streams raw data.
+#pragma once
+
+#include "client/LinkChannel.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qel {
+
+enum class TransferState {
+    Idle = 0,
+    Receiving = 1,
+    Sending = 2,
+    DataIoEndSeen = 3,  // the EOT of a DataIO file arrived; the next readBlock ends the file
+};
+
+// Why the CNC refused a write request, for choosing the operator's message.
+enum FailureKind : int {
+    kFailureNone = 0,
+    kFailureAborted = 51,       // "T BD"
+    kFailureNotReady = 52,      // "M NR"
+    kFailureNoReply = 54,       // the exchange failed
+    kFailureNoSuchMemory = 56,  // "T NP"
+};
+
+// What serveAwait() heard from the CNC while the PC transmits a memory.
+enum class ServeAnswer {
+    Stop = 0,      // the CNC broke off ("T BD" or an unexpected telegram); text holds its reason
+    Continue = 1,  // "T NB", or "M OK" after "T FD" (then the transfer state is idle)
+    NoAnswer = 2,  // listening failed
+};
+
+class CncClient : public LinkChannel {
+public:
+    // Connects at once; isConnected() tells whether it worked. leaderLength is the number of NUL
+    // bytes before and the trailer length after a DataIO file.
+    CncClient(const LinkSettings& settings, int leaderLength, LinkApi& api = cablorLinkApi());
+    // Breaks off a transfer in progress with "T BD", then disconnects and closes.
+    ~CncClient() override;
+
+    int linkType() const { return linkType_; }
+    TransferState transferState() const { return state_; }
+    const std::string& memoryType() const { return memoryType_; }
+    int leaderLength() const { return leaderLength_; }
+    // Data bytes per block: 1024 on DataIO, else 124 (120 on a CNC of 124-byte telegrams).
+    int blockPayload();
+    // Reason of the last refused writeOpen(); reading clears it.
+    int takeFailureKind();
+
+    // "M DI" + text (cut to fit one telegram); true when the telegram was exchanged.
+    bool showMessage(std::string_view text);
+    // Free memory in bytes from "R FR"; -1 when the CNC gives none or a transfer is running;
+    // 0 on DataIO.
+    int64_t freeMemory();
+    // "MC" + address, answered "M OK".
+    bool deleteMemory(std::string_view fileName);
+
+    // Client receive: "PT" + address answered "M RT". Then readBlock() until it returns false
+    // or true with the transfer state idle.
+    bool readOpen(std::string_view fileName);
+    // Listing of a memory type: "LI" + type. "T NP" (nothing of that type) gives true with no
+    // listing: the transfer state stays idle and the next readBlock() returns false.
+    bool listOpen(std::string_view fileName);
+    // Next block of the memory being received. On false, text holds the CNC's reason ("-" when
+    // it gave none) or the unexpected reply, or is empty when the link failed.
+    bool readBlock(std::string& text);
+
+    // Client send: "PR" + address answered "M RR"; a refusal sets the failure kind.
+    bool writeOpen(std::string_view fileName);
+    // Behind-tape-reader send of a part program (type "PM" only): "BR" + address.
+    bool btrOpen(std::string_view fileName);
+    // Sends one block of at most blockPayload() bytes; empty data ends the file. On false, data
+    // holds the CNC's reason or unexpected reply, or is empty when the link failed.
+    bool writeBlock(std::string& data);
+
+    // Breaks off the transfer in progress ("T BD") and gives its reservation back.
+    bool abort();
+
+    // Remote mode: answer the CNC's "PT" + type + name with "M RT"; the CNC answers "T NB".
+    bool serveTransmit(std::string_view request);
+    // Remote mode: answer the CNC's "PR" + type + name with "M RR". On true, request holds the
+    // CNC's first data telegram, "R " + type + data; then readBlock() as for a client receive.
+    // An empty file ("T FD" at once) is acknowledged and gives false.
+    bool serveReceive(std::string& request);
+    // Remote mode transmit: one block, or "T FD" for empty text; no reply awaited here.
+    bool serveBlock(std::string& text);
+    // Remote mode transmit: the CNC's answer to the last serveBlock().
+    ServeAnswer serveAwait(std::string& text);
+
+    // Puts the line back as it was before remote mode.
+    void restoreLine();
+
+private:
+    bool isDataIo() const;
+    bool exchangeWithReply(std::string telegram, std::string& reply);
+    bool sendWithoutReply(std::string telegram);
+    void endTransfer();
+    bool readDataIoBlock(std::string& text);
+    bool writeDataIoBlock(std::string& data);
+
+    int linkType_;
+    int leaderLength_ = 0;
+    int failureKind_ = kFailureNone;
+    std::string memoryType_;
+    TransferState state_ = TransferState::Idle;
+    // The last telegram of a send was "T FD": only "M OK" may follow.
+    bool endOfFileSent_ = false;
+};
+
+}  // namespace qel
