@@ -1,0 +1,177 @@
+#include "TcpTransport.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace cablor {
+namespace {
+
+// Once a message has begun, the rest must follow within this time even when the caller waits
+// without limit for messages to begin: a peer stalled mid-message is a failed connection.
+constexpr int kMidMessageLimitMs = 10000;
+
+void setNoDelay(int fd) {
+    int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+SocketPtr newStreamSocket() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return fd < 0 ? nullptr : std::make_shared<Socket>(fd);
+}
+
+bool resolve(uint32_t ipAddress, const char* hostName, in_addr* out) {
+    if (hostName == nullptr) {
+        out->s_addr = htonl(ipAddress);
+        return true;
+    }
+    if (::inet_pton(AF_INET, hostName, out) == 1) return true;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(hostName, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    *out = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
+    ::freeaddrinfo(found);
+    return true;
+}
+
+// Waits until the socket is readable. 1 readable (or closed/failed: recv tells), 0 time-out.
+int waitReadable(int fd, int timeoutMs) {
+    pollfd p{fd, POLLIN, 0};
+    for (;;) {
+        int rc = ::poll(&p, 1, timeoutMs);
+        if (rc >= 0) return rc > 0 ? 1 : 0;
+        if (errno != EINTR) return 1;  // let recv report the failure
+    }
+}
+
+// Reads exactly count bytes. The first byte may take firstWaitMs; the rest must follow
+// within the mid-message limit. A short read is completed, never failed.
+MessageResult readExactly(int fd, uint8_t* out, size_t count, int firstWaitMs) {
+    size_t got = 0;
+    int waitMs = firstWaitMs;
+    while (got < count) {
+        if (waitMs >= 0 && waitReadable(fd, waitMs) == 0) {
+            return got == 0 ? MessageResult::TimedOut : MessageResult::Failed;
+        }
+        ssize_t n = ::recv(fd, out + got, count - got, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return MessageResult::Failed;  // closed or failed: error 28, never a hang
+        got += static_cast<size_t>(n);
+        waitMs = firstWaitMs < 0 ? kMidMessageLimitMs : std::max(firstWaitMs, kMidMessageLimitMs);
+    }
+    return MessageResult::Ok;
+}
+
+}  // namespace
+
+SocketPtr tcpConnect(uint32_t ipAddress, const char* hostName, int port, TcpError* error) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    if (!resolve(ipAddress, hostName, &address.sin_addr)) {
+        *error = TcpError::Resolve;
+        return nullptr;
+    }
+    SocketPtr socket = newStreamSocket();
+    if (!socket) {
+        *error = TcpError::Socket;
+        return nullptr;
+    }
+    int rc;
+    do {
+        rc = ::connect(socket->fd(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    } while (rc < 0 && errno == EINTR);
+    if (rc < 0) {
+        *error = TcpError::Connect;
+        return nullptr;
+    }
+    setNoDelay(socket->fd());
+    *error = TcpError::None;
+    return socket;
+}
+
+SocketPtr tcpListen(int port, int backlog, TcpError* error) {
+    SocketPtr socket = newStreamSocket();
+    if (!socket) {
+        *error = TcpError::Socket;
+        return nullptr;
+    }
+    int on = 1;
+    ::setsockopt(socket->fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(socket->fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
+        ::listen(socket->fd(), backlog) < 0) {
+        *error = TcpError::Connect;
+        return nullptr;
+    }
+    *error = TcpError::None;
+    return socket;
+}
+
+SocketPtr tcpAccept(const Socket& listener, sockaddr_in* peer) {
+    socklen_t size = sizeof *peer;
+    int fd;
+    do {
+        fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(peer), &size, SOCK_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return nullptr;
+    setNoDelay(fd);
+    return std::make_shared<Socket>(fd);
+}
+
+MessageResult sendMessage(const Socket& socket, const uint8_t* bytes, int length) {
+    if (length < 0) return MessageResult::Failed;
+    int payload = std::min(length, kMaxMessage);
+    uint8_t frame[4 + kMaxMessage];
+    uint32_t wireLength = htonl(static_cast<uint32_t>(length));
+    std::memcpy(frame, &wireLength, 4);
+    if (payload > 0) std::memcpy(frame + 4, bytes, static_cast<size_t>(payload));
+    size_t total = 4 + static_cast<size_t>(payload), sent = 0;
+    while (sent < total) {
+        ssize_t n = ::send(socket.fd(), frame + sent, total - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return MessageResult::Failed;
+        sent += static_cast<size_t>(n);
+    }
+    return length > kMaxMessage ? MessageResult::OverLong : MessageResult::Ok;
+}
+
+MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length, int timeoutMs) {
+    uint8_t prefix[4];
+    MessageResult rc = readExactly(socket.fd(), prefix, 4, timeoutMs);
+    if (rc != MessageResult::Ok) return rc;
+    uint32_t announced = (uint32_t{prefix[0]} << 24) | (uint32_t{prefix[1]} << 16) |
+                         (uint32_t{prefix[2]} << 8) | prefix[3];
+    const int midLimit = kMidMessageLimitMs;
+    size_t kept = std::min<uint32_t>(announced, kMaxMessage);
+    if (kept > 0 && readExactly(socket.fd(), buffer, kept, midLimit) != MessageResult::Ok) {
+        return MessageResult::Failed;
+    }
+    // Drop the rest of an over-long message so that the next one starts at its length.
+    uint64_t rest = announced - kept;
+    uint8_t sink[kMaxMessage];
+    while (rest > 0) {
+        size_t chunk = static_cast<size_t>(std::min<uint64_t>(rest, sizeof sink));
+        if (readExactly(socket.fd(), sink, chunk, midLimit) != MessageResult::Ok) {
+            return MessageResult::Failed;
+        }
+        rest -= chunk;
+    }
+    *length = static_cast<int>(kept);
+    return announced > kMaxMessage ? MessageResult::OverLong : MessageResult::Ok;
+}
+
+}  // namespace cablor

@@ -1,0 +1,39 @@
+// TCP/IP transport: connect, listen, accept and length-prefixed messages. On the wire a message
+// is a 4-byte big-endian length followed by at most 1024 bytes.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+
+#include "Socket.h"
+
+namespace cablor {
+
+inline constexpr int kMaxMessage = 1024;
+
+enum class TcpError { None = 0, Resolve = 21, Socket = 22, Connect = 23 };
+
+// Connects to ipAddress (host byte order) when it is non-zero and hostName is null, else to
+// hostName as a dotted address or a name looked up. Switches TCP no-delay on.
+SocketPtr tcpConnect(uint32_t ipAddress, const char* hostName, int port, TcpError* error);
+
+// A new listening socket on any local address (backlog 10 or 1).
+SocketPtr tcpListen(int port, int backlog, TcpError* error);
+
+// Accepts one connection; null on failure. Stores the peer address.
+SocketPtr tcpAccept(const Socket& listener, sockaddr_in* peer);
+
+enum class MessageResult { Ok, OverLong, Failed, TimedOut };
+
+// Sends one message: the length of the whole message, then at most 1024 of its bytes, in one
+// call. A longer message goes out truncated and the result is OverLong.
+MessageResult sendMessage(const Socket& socket, const uint8_t* bytes, int length);
+
+// Receives one message into buffer (room for 1024 bytes) and stores the count delivered. An
+// over-long message delivers its first 1024 bytes, drops the rest so that the next message
+// starts cleanly, and returns OverLong. timeoutMs < 0 waits without limit for the message to
+// begin; once it has begun, a peer that closes or stalls mid-message fails it.
+MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length, int timeoutMs);
+
+}  // namespace cablor

@@ -1,0 +1,27 @@
+// A serial device on a Linux tty (a real COM port, a USB adapter or a pseudo-terminal).
+//
+// Raw-mode checklist, all in open() and applySettings():
+//   O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK, must be a tty; TIOCEXCL plus a non-blocking
+//   flock(LOCK_EX), so that a second program (root included) is refused; no canonical mode,
+//   echo, signals or output processing; CLOCAL | CREAD; no driver flow control (the protocols
+//   do it); INPCK | PARMRK so that parity and framing errors reach the reader as 0xFF 0x00 X
+//   (a real 0xFF arrives doubled); VMIN = VTIME = 0 and every wait under poll() beside an
+//   eventfd that cancel() signals.
+// Pseudo-terminals have no modem lines: setting DTR/RTS is skipped there and CTS reads high.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SerialDevice.h"
+
+namespace cablor {
+
+std::unique_ptr<SerialDevice> openTermiosDevice(const std::string& path,
+                                                DeviceOpenFailure* failure);
+
+// The opener used by the port table outside tests: COM n through comPortPath(n).
+std::unique_ptr<SerialDevice> openComPort(int port, DeviceOpenFailure* failure);
+
+}  // namespace cablor
