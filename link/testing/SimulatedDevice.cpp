@@ -148,6 +148,7 @@ std::vector<SimulatedDevice::LogEntry> SimulatedDevice::log() const {
 void SimulatedDevice::clearLog() {
     std::lock_guard lock(mutex_);
     log_.clear();
+    timedOutReads_.clear();
 }
 
 std::vector<uint8_t> SimulatedDevice::written() const {
@@ -175,6 +176,11 @@ std::vector<int> SimulatedDevice::pauses() const {
         if (e.kind == LogEntry::Kind::Pause) ms.push_back(e.value);
     }
     return ms;
+}
+
+std::vector<int> SimulatedDevice::timedOutReads() const {
+    std::lock_guard lock(mutex_);
+    return timedOutReads_;
 }
 
 std::string SimulatedDevice::trace() const {
@@ -261,6 +267,7 @@ int SimulatedDevice::read(uint8_t* buffer, int max, int timeoutMs) {
             if (head.kind == Item::Kind::Gap) {
                 // The gap is the silence a waiting read times out on.
                 if (timeoutMs != 0) input_.pop_front();
+                timedOutReads_.push_back(timeoutMs);
                 return 0;
             }
             if (head.kind == Item::Kind::Marked) {
@@ -279,7 +286,11 @@ int SimulatedDevice::read(uint8_t* buffer, int max, int timeoutMs) {
             }
             return n;
         }
-        if (timeoutMs >= 0) return 0;  // virtual time: nothing comes, the time-out is over
+        if (timeoutMs >= 0) {
+            // Virtual time: nothing comes, so the time-out is over at once.
+            timedOutReads_.push_back(timeoutMs);
+            return 0;
+        }
         changed_.wait(lock);
     }
 }

@@ -91,6 +91,8 @@ public:
     // The bytes of each write call.
     std::vector<std::vector<uint8_t>> writes() const;
     std::vector<int> pauses() const;
+    // The time-out (ms) of every read that ended in the time-out outcome, in order.
+    std::vector<int> timedOutReads() const;
     // The log as text: write calls as "[10 02 4D]", pauses "~20", "RTS1"/"RTS0", "DTR1"/"DTR0",
     // "PURGE", "SET9600", "OPEN", "CLOSE", separated by blanks.
     std::string trace() const;
@@ -139,6 +141,7 @@ private:
     bool failStatus_ = false;
     bool cancelled_ = false;
     std::vector<LogEntry> log_;
+    std::vector<int> timedOutReads_;
 };
 
 // Simulated COM ports 1..4 for the port table: opener() hands out devices that all act on the
