@@ -1,0 +1,109 @@
+#include "cli/ConfigCommand.h"
+
+#include <optional>
+#include <ostream>
+#include <string_view>
+
+#include "config/ConfigRules.h"
+#include "config/FixedText.h"
+#include "config/SettingsPath.h"
+#include "config/SettingsStore.h"
+
+namespace qel {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: qel config list\n"
+    "       qel config show [NAME]\n"
+    "       qel config select NAME\n";
+
+std::optional<uint32_t> slotNamed(const SettingsStore& store, std::string_view name) {
+    for (uint32_t slot = 0; slot < static_cast<uint32_t>(kConfigSlots); ++slot) {
+        const ConfigRecord& record = store.configs()[slot];
+        if (isUsed(record) && textOf(record.name) == name) return slot;
+    }
+    return std::nullopt;
+}
+
+void list(const SettingsStore& store, std::ostream& out) {
+    for (uint32_t slot = 0; slot < static_cast<uint32_t>(kConfigSlots); ++slot) {
+        const ConfigRecord& record = store.configs()[slot];
+        if (!isUsed(record)) continue;
+        out << slot << (slot == store.currentConfig() ? "*" : "") << ' ' << textOf(record.name) << '\n';
+    }
+}
+
+// Integers widened so that the 8-bit fields print as numbers, not characters.
+void show(const ConfigRecord& r, std::ostream& out) {
+    out << "inUse=" << r.inUse << '\n'
+        << "name=" << textOf(r.name) << '\n'
+        << "linkType=" << r.linkType << '\n'
+        << "comPort=" << r.comPort << '\n'
+        << "leaderTrailerSize=" << r.leaderTrailerSize << '\n'
+        << "baudRate=" << r.baudRate << '\n'
+        << "parityMode=" << unsigned{r.parityMode} << '\n'
+        << "options=" << unsigned{r.options} << '\n'
+        << "sendDelay=" << r.sendDelay << '\n'
+        << "linkFlags=" << r.linkFlags << '\n'
+        << "timeout=" << r.timeout << '\n'
+        << "retries=" << r.retries << '\n'
+        << "serverPort=" << r.serverPort << '\n'
+        << "destinationPort=" << r.destinationPort << '\n'
+        << "defaultLocalFolder=" << textOf(r.defaultLocalFolder) << '\n'
+        << "defaultCncFolder=" << r.defaultCncFolder << '\n'
+        << "editor=" << textOf(r.editor) << '\n'
+        << "ipAddressText=" << textOf(r.ipAddressText) << '\n'
+        << "ipAddressValue=" << r.ipAddressValue << '\n';
+    for (int i = 0; i < kMemoryTypeSlots; ++i) {
+        const MemoryTypeEntry& entry = r.memoryTypes[i];
+        if (!isUsed(entry)) continue;
+        out << "memoryTypes[" << i << "]=" << textOf(entry.name) << '|' << textOf(entry.wildcards) << '|'
+            << entry.iconIndex << '\n';
+    }
+}
+
+int unknownName(std::string_view name, std::ostream& err) {
+    err << "qel config: no configuration named \"" << name << "\"\n";
+    return 1;
+}
+
+}  // namespace
+
+int runConfigCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const std::string_view verb = args.empty() ? std::string_view{} : std::string_view{args[0]};
+    const bool usageOk = (verb == "list" && args.size() == 1) || (verb == "show" && args.size() <= 2) ||
+                         (verb == "select" && args.size() == 2);
+    if (!usageOk) {
+        err << kUsage;
+        return 2;
+    }
+
+    const std::filesystem::path program = desktopProgramFile();
+    StreamMessages messages(err);
+    SettingsStore store(resolveSettingsFile(program), program.parent_path().string(), messages);
+
+    if (verb == "list") {
+        list(store, out);
+        return 0;
+    }
+    if (verb == "show") {
+        ConfigRecord record;
+        if (args.size() == 2) {
+            const std::optional<uint32_t> named = slotNamed(store, args[1]);
+            if (!named) return unknownName(args[1], err);
+            record = store.configs()[*named];
+        } else {
+            store.GetCurrentConfig(record, false);
+        }
+        show(record, out);
+        return 0;
+    }
+    const std::optional<uint32_t> named = slotNamed(store, args[1]);
+    if (!named) return unknownName(args[1], err);
+    store.currentConfig() = *named;
+    ConfigRecord selected;
+    return store.GetCurrentConfig(selected, true) ? 0 : 1;
+}
+
+}  // namespace qel

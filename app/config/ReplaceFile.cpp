@@ -1,0 +1,75 @@
+#include "config/ReplaceFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+#include <system_error>
+
+namespace qel {
+
+namespace {
+
+bool writeAll(int fd, std::span<const std::byte> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Closes fd and reports the first error of write, sync or close.
+bool finish(int fd, bool ok) {
+    if (ok && ::fsync(fd) != 0 && errno != EINVAL) ok = false;
+    const int saved = errno;
+    if (::close(fd) != 0 && ok) return false;
+    errno = saved;
+    return ok;
+}
+
+bool writeInPlace(const std::filesystem::path& file, std::span<const std::byte> bytes) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    return finish(fd, writeAll(fd, bytes));
+}
+
+std::filesystem::path temporaryBeside(const std::filesystem::path& file) {
+    static std::atomic<unsigned> counter{0};
+    return file.parent_path() / ("." + file.filename().string() + "." + std::to_string(::getpid()) + "." +
+                                 std::to_string(counter++) + ".tmp");
+}
+
+}  // namespace
+
+bool replaceFile(const std::filesystem::path& file, std::span<const std::byte> bytes) {
+    std::error_code ignored;
+    std::filesystem::path target = std::filesystem::weakly_canonical(file, ignored);
+    if (target.empty()) target = file;
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+
+    // A file the operator made read-only stays unwritten, as an in-place write would find it.
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
+
+    const std::filesystem::path temporary = temporaryBeside(target);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return writeInPlace(target, bytes);
+
+    struct stat existing{};
+    bool ok = true;
+    if (::stat(target.c_str(), &existing) == 0) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = finish(fd, ok && writeAll(fd, bytes));
+    if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
+    const int saved = errno;
+    ::unlink(temporary.c_str());
+    errno = saved;
+    return false;
+}
+
+}  // namespace qel

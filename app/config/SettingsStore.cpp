@@ -1,0 +1,86 @@
+#include "config/SettingsStore.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "config/ConfigDefaults.h"
+#include "config/ConfigRules.h"
+#include "config/ReplaceFile.h"
+
+namespace qel {
+
+SettingsStore::SettingsStore(std::filesystem::path file, std::string programFolder, OperatorMessages& messages)
+    : file_(std::move(file)), messages_(messages), image_(std::make_unique<SettingsImage>()) {
+    loadedFromFile_ = read();
+    if (!loadedFromFile_) {
+        messages_.show(MessageKind::Warning, kSettingsCaption, kSettingsResetText);
+        *image_ = builtInConfigList(programFolder);
+        return;
+    }
+    for (ConfigRecord& record : image_->configs) terminateTexts(record);
+    image_->currentConfig = selectableConfig(*image_, image_->currentConfig);
+}
+
+bool SettingsStore::read() {
+    // Non-blocking, so that a FIFO or device named as the settings file cannot hang the start.
+    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    std::array<std::byte, kSettingsFileSize + 1> bytes;
+    std::size_t have = 0;
+    struct stat status{};
+    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+              status.st_size == static_cast<off_t>(kSettingsFileSize);
+    // Read one byte more than needed: a file that grew after fstat still fails the length rule.
+    while (ok && have < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        have += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    if (!ok || have != kSettingsFileSize) return false;
+    std::memcpy(image_.get(), bytes.data(), kSettingsFileSize);
+    return true;
+}
+
+bool SettingsStore::write() {
+    std::array<std::byte, kSettingsFileSize> bytes{};  // free slots stay zero bytes
+    SettingsImage& image = *image_;
+    for (int slot = 0; slot < kConfigSlots; ++slot) {
+        if (isUsed(image.configs[slot]))
+            std::memcpy(bytes.data() + slot * sizeof(ConfigRecord), &image.configs[slot], sizeof(ConfigRecord));
+    }
+    std::memcpy(bytes.data() + offsetof(SettingsImage, currentConfig), &image.currentConfig,
+                sizeof(image.currentConfig));
+    if (replaceFile(file_, bytes)) return true;
+    messages_.show(MessageKind::Error, kSettingsCaption, kSettingsSaveFailedText);
+    return false;
+}
+
+bool SettingsStore::GetCurrentConfig(ConfigRecord& out, bool save) {
+    image_->currentConfig = selectableConfig(*image_, image_->currentConfig);
+    const bool saved = !save || write();
+    out = image_->configs[image_->currentConfig];
+    return saved;
+}
+
+void SettingsStore::UseCommandLineConfig(ConfigRecord& out) {
+    image_->currentConfig = kCommandLineSlot;
+    out = image_->configs[kCommandLineSlot];
+}
+
+bool SettingsStore::StoreCommandLineConfig(const ConfigRecord& in) {
+    image_->currentConfig = kCommandLineSlot;
+    image_->configs[kCommandLineSlot] = in;
+    return write();
+}
+
+}  // namespace qel
