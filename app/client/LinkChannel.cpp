@@ -72,6 +72,7 @@ bool LinkChannel::transfer(std::string& data, bool expectReply) {
     std::vector<char> buffer(std::max<size_t>(data.size(), DNC_MAX_MESSAGE) + 1, '\0');
     std::copy(data.begin(), data.end(), buffer.begin());
     int32_t length = static_cast<int32_t>(data.size());
+    if (handle_ == 0) return false;
     if (api_.transferEx(handle_, buffer.data(), &length, expectReply ? 1 : 0) == 0) return false;
     if (expectReply) {
         length = clampedLength(length, static_cast<int32_t>(buffer.size() - 1));
@@ -86,6 +87,7 @@ bool LinkChannel::receive(std::string& data, int capacity) {
     // has that room; capacity limits DataIO blocks.
     char buffer[kTelegramBufferSize] = {};
     int32_t length = std::clamp(capacity, 1, kTelegramBufferSize - 1);
+    if (handle_ == 0) return false;
     if (api_.listenEx(handle_, buffer, &length) == 0) return false;
     length = clampedLength(length, kTelegramBufferSize - 1);
     data.assign(buffer, static_cast<size_t>(length));
@@ -130,7 +132,7 @@ bool LinkChannel::reserve() {
         ++reserveDepth_;
         return true;
     }
-    if (api_.reserve(handle_) == 0) return false;
+    if (handle_ == 0 || api_.reserve(handle_) == 0) return false;
     reserveDepth_ = 1;
     return true;
 }
@@ -138,7 +140,7 @@ bool LinkChannel::reserve() {
 bool LinkChannel::release() {
     if (reserveDepth_ == 0) return false;
     if (--reserveDepth_ > 0) return true;
-    return api_.release(handle_) != 0;
+    return handle_ != 0 && api_.release(handle_) != 0;
 }
 
 bool LinkChannel::applyPendingSpeed() {
@@ -152,16 +154,18 @@ bool LinkChannel::applyParity() {
     return setParam(DNC_PARAM_PARITY, *storedParity_);
 }
 
-bool LinkChannel::setParam(int id, int value) { return api_.setParamEx(handle_, id, value) != 0; }
+bool LinkChannel::setParam(int id, int value) {
+    return handle_ != 0 && api_.setParamEx(handle_, id, value) != 0;
+}
 
 bool LinkChannel::getParam(int id, int32_t& value) {
     if (id == DNC_PARAM_PEER_NAME) return false;  // a text, see peerName()
-    return api_.getParamEx(handle_, id, &value) != 0;
+    return handle_ != 0 && api_.getParamEx(handle_, id, &value) != 0;
 }
 
 bool LinkChannel::peerName(std::string& name) {
     char buffer[DNC_PEER_NAME_SIZE] = {};
-    if (api_.getParamEx(handle_, DNC_PARAM_PEER_NAME, buffer) == 0) return false;
+    if (handle_ == 0 || api_.getParamEx(handle_, DNC_PARAM_PEER_NAME, buffer) == 0) return false;
     buffer[DNC_PEER_NAME_SIZE - 1] = '\0';
     name = buffer;
     return true;

@@ -27,6 +27,8 @@ struct LinkSettings {
 // Room for the largest telegram the library can deliver plus a terminating zero.
 inline constexpr int kTelegramBufferSize = DNC_MAX_MESSAGE + 1;
 
+// Without a handle (no connect, or a failed one) nothing reaches the library, so that
+// lastError() still reads why connecting failed.
 class LinkChannel {
 public:
     explicit LinkChannel(LinkApi& api = cablorLinkApi());

@@ -79,4 +79,34 @@ std::string serialPortProblem(const std::string& device) {
     return problem;
 }
 
+namespace {
+bool isSerial(int linkType) {
+    return linkType != DNC_LINK_TCP_CLIENT && linkType != DNC_LINK_TCP_SERVER;
+}
+}  // namespace
+
+std::string describeLink(const LinkSettings& settings) {
+    if (!isSerial(settings.linkType)) {
+        std::string host = settings.hostName;
+        if (host.empty()) {
+            const uint32_t a = settings.ipAddress;
+            host = std::to_string(a >> 24) + "." + std::to_string((a >> 16) & 0xff) + "." +
+                   std::to_string((a >> 8) & 0xff) + "." + std::to_string(a & 0xff);
+        }
+        return host + ":" + std::to_string(settings.port);
+    }
+    const std::string device = serialPortDevice(settings.port);
+    return "COM" + std::to_string(settings.port) + (device.empty() ? "" : " (" + device + ")");
+}
+
+std::string linkFailureText(int code, const LinkSettings& settings) {
+    std::string text = linkErrorText(code);
+    if (code == DNC_ERR_PORT && isSerial(settings.linkType)) {
+        const std::string device = serialPortDevice(settings.port);
+        const std::string problem = serialPortProblem(device);
+        if (!problem.empty()) text += ": " + (device.empty() ? "" : device + ": ") + problem;
+    }
+    return text;
+}
+
 }  // namespace qel

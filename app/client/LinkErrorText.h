@@ -2,6 +2,8 @@
 // serial device the library could not open. Shared by qel and the desktop program.
 #pragma once
 
+#include "client/LinkChannel.h"
+
 #include <string>
 
 namespace qel {
@@ -20,5 +22,13 @@ std::string serialPortDevice(int port);
 // "permission denied (add the user to the dialout group)", "held by another program", ...;
 // empty when the device opens and can be locked.
 std::string serialPortProblem(const std::string& device);
+
+// Where a link goes, for messages: "127.0.0.1:19000", "COM2 (/dev/ttyUSB0)".
+std::string describeLink(const LinkSettings& settings);
+
+// linkErrorText(code), and for a serial port that failed to open (error 5) what is wrong with
+// its device: "link error 5 (...): /dev/ttyS0: permission denied (add the user to the dialout
+// group)".
+std::string linkFailureText(int code, const LinkSettings& settings);
 
 }  // namespace qel

@@ -72,6 +72,12 @@ TEST(LinkChannelConnect, FailureLeavesNoHandleAndTheReasonReadable) {
     EXPECT_FALSE(channel.isConnected());
     EXPECT_EQ(channel.handle(), 0);
     EXPECT_EQ(channel.reserveDepth(), 0);
+    // Nothing reaches the library without a handle, so the reason survives until read.
+    std::string text = "M FR";
+    EXPECT_FALSE(channel.exchange(text, true));
+    EXPECT_FALSE(channel.reserve());
+    EXPECT_EQ(channel.maxTelegram(), 0);
+    EXPECT_TRUE(link.sent.empty());
     EXPECT_EQ(channel.lastError(), DNC_ERR_TCP_PORT);
     EXPECT_FALSE(channel.disconnect());
     EXPECT_EQ(link.disconnects, 0);
@@ -236,6 +242,7 @@ TEST(LinkChannelParameters, MaxTelegramComesFromTheLinkAndIsZeroWithoutOne) {
     FakeLink link;
     link.params[DNC_PARAM_MAX_TELEGRAM] = 128;
     LinkChannel channel(link);
+    channel.connect(LinkSettings{});
     EXPECT_EQ(channel.maxTelegram(), 128);
     link.params.erase(DNC_PARAM_MAX_TELEGRAM);
     EXPECT_EQ(channel.maxTelegram(), 0);

@@ -1,0 +1,21 @@
+#include "cli/Usage.h"
+
+namespace qel {
+
+const char* const kQelUsage =
+    "usage: qel [CONNECTION] COMMAND [ARGS]\n"
+    "CONNECTION (one of; default: the selected configuration of the settings file)\n"
+    "  -c, --config NAME      a named configuration of the settings file\n"
+    "  -i, --ip HOST[:PORT]   TCP/IP client to HOST, PORT default 19000; the settings file is\n"
+    "                         neither needed nor written\n"
+    "COMMANDS\n"
+    "  list TYPE              memory names of type TYPE (two characters, e.g. PM), one line each\n"
+    "                         as NAME.TYPE; TYPE.TYPE when the CNC has only the whole memory\n"
+    "  free                   the CNC's free memory in bytes\n"
+    "  message TEXT...        show the text on the CNC screen\n"
+    "  delete NAME...         delete memories given as NAME.TYPE or TYPE.TYPE\n"
+    "  config list|show|select  the configurations of the settings file (qel config --help)\n"
+    "  help                   this text\n"
+    "Exit status: 0 done, 1 something failed, 2 usage error. QELVEVA_TRACE=1 traces telegrams.\n";
+
+}  // namespace qel
