@@ -4,8 +4,8 @@
 
 namespace qel {
 
-uint32_t selectableConfig(const SettingsImage& image, uint32_t index) {
-    if (index >= static_cast<uint32_t>(kConfigSlots) || !isUsed(image.configs[index])) return kDefaultSlot;
+uint32_t selectableConfig(std::span<const ConfigRecord, kConfigSlots> configs, uint32_t index) {
+    if (index >= static_cast<uint32_t>(kConfigSlots) || !isUsed(configs[index])) return kDefaultSlot;
     return index;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "config/ConfigRecord.h"
 
@@ -14,7 +15,7 @@ inline bool isUsed(const ConfigRecord& record) { return record.inUse != 0; }
 inline bool isUsed(const MemoryTypeEntry& entry) { return entry.inUse != 0; }
 
 // The selected slot: index when it is 0..9 and names a used slot, else 0 ("Default").
-uint32_t selectableConfig(const SettingsImage& image, uint32_t index);
+uint32_t selectableConfig(std::span<const ConfigRecord, kConfigSlots> configs, uint32_t index);
 
 // The memory types a reader may show: the used entries standing first, up to the first free
 // one. Entries behind a gap stay in the record but are not shown.

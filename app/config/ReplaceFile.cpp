@@ -1,5 +1,7 @@
 #include "config/ReplaceFile.h"
 
+#include "config/UniqueFd.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,19 +27,16 @@ bool writeAll(int fd, std::span<const std::byte> bytes) {
     return true;
 }
 
-// Closes fd and reports the first error of write, sync or close.
-bool finish(int fd, bool ok) {
-    if (ok && ::fsync(fd) != 0 && errno != EINVAL) ok = false;
-    const int saved = errno;
-    if (::close(fd) != 0 && ok) return false;
-    errno = saved;
-    return ok;
+// Writes bytes, syncs and closes; false at the first step that fails.
+bool writeAndClose(UniqueFd fd, std::span<const std::byte> bytes) {
+    if (!writeAll(fd.get(), bytes)) return false;
+    if (::fsync(fd.get()) != 0 && errno != EINVAL) return false;  // EINVAL: cannot be synced
+    return fd.close();
 }
 
 bool writeInPlace(const std::filesystem::path& file, std::span<const std::byte> bytes) {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    return finish(fd, writeAll(fd, bytes));
+    UniqueFd fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    return fd && writeAndClose(std::move(fd), bytes);
 }
 
 std::filesystem::path temporaryBeside(const std::filesystem::path& file) {
@@ -58,17 +57,15 @@ bool replaceFile(const std::filesystem::path& file, std::span<const std::byte> b
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
 
     const std::filesystem::path temporary = temporaryBeside(target);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return writeInPlace(target, bytes);
+    UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd) return writeInPlace(target, bytes);
 
     struct stat existing{};
     bool ok = true;
-    if (::stat(target.c_str(), &existing) == 0) ok = ::fchmod(fd, existing.st_mode & 07777) == 0;
-    ok = finish(fd, ok && writeAll(fd, bytes));
+    if (::stat(target.c_str(), &existing) == 0) ok = ::fchmod(fd.get(), existing.st_mode & 07777) == 0;
+    ok = ok && writeAndClose(std::move(fd), bytes);
     if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
-    const int saved = errno;
     ::unlink(temporary.c_str());
-    errno = saved;
     return false;
 }
 

@@ -11,7 +11,7 @@ namespace qel {
 // Writes bytes as the whole new contents of file, creating its folder when needed. The bytes
 // go to a new file beside it that then replaces it; where no file can be made beside it, the
 // file is created or truncated and written in place. A symbolic link is followed, an existing
-// file keeps its permissions. Returns false (with errno set) when any step fails; the file is
+// file keeps its permissions. Returns false when any step fails; the file is
 // then unchanged, except after a failed in-place write.
 bool replaceFile(const std::filesystem::path& file, std::span<const std::byte> bytes);
 

@@ -11,6 +11,7 @@
 #include "config/ConfigDefaults.h"
 #include "config/ConfigRules.h"
 #include "config/ReplaceFile.h"
+#include "config/UniqueFd.h"
 
 namespace qel {
 
@@ -23,21 +24,21 @@ SettingsStore::SettingsStore(std::filesystem::path file, std::string programFold
         return;
     }
     for (ConfigRecord& record : image_->configs) terminateTexts(record);
-    image_->currentConfig = selectableConfig(*image_, image_->currentConfig);
+    image_->currentConfig = selectableConfig(image_->configs, image_->currentConfig);
 }
 
 bool SettingsStore::read() {
     // Non-blocking, so that a FIFO or device named as the settings file cannot hang the start.
-    const int fd = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
+    const UniqueFd fd(::open(file_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd) return false;
     std::array<std::byte, kSettingsFileSize + 1> bytes;
     std::size_t have = 0;
     struct stat status{};
-    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+    bool ok = ::fstat(fd.get(), &status) == 0 && S_ISREG(status.st_mode) &&
               status.st_size == static_cast<off_t>(kSettingsFileSize);
     // Read one byte more than needed: a file that grew after fstat still fails the length rule.
     while (ok && have < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
+        const ssize_t got = ::read(fd.get(), bytes.data() + have, bytes.size() - have);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             ok = got == 0;
@@ -45,7 +46,6 @@ bool SettingsStore::read() {
         }
         have += static_cast<std::size_t>(got);
     }
-    ::close(fd);
     if (!ok || have != kSettingsFileSize) return false;
     std::memcpy(image_.get(), bytes.data(), kSettingsFileSize);
     return true;
@@ -66,7 +66,7 @@ bool SettingsStore::write() {
 }
 
 bool SettingsStore::GetCurrentConfig(ConfigRecord& out, bool save) {
-    image_->currentConfig = selectableConfig(*image_, image_->currentConfig);
+    image_->currentConfig = selectableConfig(image_->configs, image_->currentConfig);
     const bool saved = !save || write();
     out = image_->configs[image_->currentConfig];
     return saved;

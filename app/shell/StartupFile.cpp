@@ -7,6 +7,8 @@
 #include <limits>
 #include <vector>
 
+#include "config/UniqueFd.h"
+
 namespace qel {
 
 namespace {
@@ -87,19 +89,18 @@ void parseStartupText(std::string_view text, StartupSettings& settings) {
 }
 
 int readStartupFile(const std::string& path, StartupSettings& settings) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return errno;
     std::vector<char> text(kStartupFileLimit);
     std::size_t have = 0;
     int error = 0;
     while (have < text.size()) {
-        const ssize_t got = ::read(fd, text.data() + have, text.size() - have);
+        const ssize_t got = ::read(fd.get(), text.data() + have, text.size() - have);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) error = errno;
         if (got <= 0) break;
         have += static_cast<std::size_t>(got);
     }
-    ::close(fd);
     if (error != 0) return error;
     parseStartupText(std::string_view(text.data(), have), settings);
     return 0;
