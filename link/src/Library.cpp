@@ -4,9 +4,20 @@
 
 namespace cablor {
 
+namespace {
+Library* theLibrary = nullptr;
+}
+
 Library& Library::instance() {
-    static Library* library = new Library;  // intentionally never destroyed
-    return *library;
+    // Made on first use and destroyed only by the unload step, which runs after every static
+    // object of the process is gone.
+    if (theLibrary == nullptr) theLibrary = new Library;
+    return *theLibrary;
+}
+
+void Library::destroy() {
+    delete theLibrary;
+    theLibrary = nullptr;
 }
 
 HandlePtr Library::find(int32_t value) {

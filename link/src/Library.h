@@ -1,6 +1,5 @@
 // Library-wide state: the handle list, the handle-less error slot, the kept listening socket
-// and the attach counter. Created at load and never destroyed, so that it outlives every
-// static object of the process (unload still disconnects and closes every handle).
+// and the attach counter. Created at load, destroyed at unload.
 #pragma once
 
 #include <atomic>
@@ -16,6 +15,7 @@ inline constexpr int32_t kFirstHandle = 67219;
 class Library {
 public:
     static Library& instance();
+    static void destroy();  // library unload
 
     HandlePtr find(int32_t value);
     // Gives the handle its value (67219 + open handles, or the next free one) and appends it.

@@ -229,6 +229,8 @@ __attribute__((destructor)) void libraryUnload() {
     }
     library.dropKeptListener();
     library.attachCount.fetch_sub(1);
+    PortTable::destroy();
+    Library::destroy();
 }
 
 }  // namespace

@@ -45,9 +45,18 @@ bool forEachProbeSpeed(Visit visit) {
 
 }  // namespace
 
+namespace {
+PortTable* theTable = nullptr;
+}
+
 PortTable& PortTable::instance() {
-    static PortTable* table = new PortTable;  // outlives every static object; never destroyed
-    return *table;
+    if (theTable == nullptr) theTable = new PortTable;  // destroyed by the unload step
+    return *theTable;
+}
+
+void PortTable::destroy() {
+    delete theTable;
+    theTable = nullptr;
 }
 
 PortTable::PortTable() : opener_(openComPort) {}

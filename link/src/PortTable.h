@@ -41,6 +41,7 @@ struct PortRecord {
 class PortTable {
 public:
     static PortTable& instance();
+    static void destroy();  // library unload
 
     // Registers a port for a line mode. speed 0 detects the CNC's speed (and parity); on
     // success *speed and *parityCode hold what is in use. Fails when the port is exclusive,
