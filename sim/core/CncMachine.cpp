@@ -1,5 +1,7 @@
 #include "CncMachine.h"
 
+#include <cctype>
+
 #include "ProgramStream.h"
 #include "TransferSummary.h"
 
@@ -285,7 +287,7 @@ void CncMachine::receiveMemory(TelegramLink& link, const MemoryAddress& address)
 
 void CncMachine::runBehindTapeReader(TelegramLink& link, const MemoryAddress& address) {
     // The address keeps the case the PC gave; only part programs run behind the tape reader.
-    if (address.type != "PM") {
+    if (address.typeAsSent != "PM") {
         link.send("M NR");
         return;
     }

@@ -21,9 +21,9 @@ MemoryAddress punchTarget(const TapeOptions& options, const std::string& data) {
         auto programs = splitPrograms(type, data);
         if (!programs.empty() && MemoryStore::validType(type) &&
             MemoryStore::validName(programs.front().first))
-            return MemoryAddress{"", type, programs.front().first};
+            return MemoryAddress{"", type, type, programs.front().first};
     }
-    return MemoryAddress{"", "PM", "PUNCH"};
+    return MemoryAddress{"", "PM", "PM", "PUNCH"};
 }
 }  // namespace
 

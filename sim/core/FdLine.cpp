@@ -2,6 +2,8 @@
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,7 +15,10 @@ namespace cncsim {
 
 using Clock = std::chrono::steady_clock;
 
-FdLine::FdLine(int fd) : fd_(fd) {}
+FdLine::FdLine(int fd) : fd_(fd) {
+    struct stat info {};
+    isSocket_ = ::fstat(fd, &info) == 0 && S_ISSOCK(info.st_mode);
+}
 
 void FdLine::setLineSpeed(int baud, int bitsPerByte) {
     byteTime_ = baud > 0 ? std::chrono::nanoseconds(1'000'000'000LL * bitsPerByte / baud)
@@ -60,7 +65,8 @@ int FdLine::readByte(int timeoutMs) {
 
 bool FdLine::writeAll(const char* data, std::size_t count) {
     while (count > 0) {
-        ssize_t n = ::write(fd_, data, count);
+        // A PC that closed its socket must not take the simulator down with SIGPIPE.
+        ssize_t n = isSocket_ ? ::send(fd_, data, count, MSG_NOSIGNAL) : ::write(fd_, data, count);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN) {

@@ -38,6 +38,7 @@ private:
     std::chrono::nanoseconds byteTime_{0};
     std::chrono::steady_clock::time_point nextSlot_{};
     bool hangupIsIdle_ = false;
+    bool isSocket_ = false;
 };
 
 }  // namespace cncsim

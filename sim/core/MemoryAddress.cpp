@@ -9,6 +9,7 @@ std::optional<MemoryAddress> parseAddress(std::string_view telegram) {
     MemoryAddress address;
     address.code = std::string(telegram.substr(0, 2));
     address.type = std::string(telegram.substr(2, 2));
+    address.typeAsSent = address.type;
     for (char& c : address.type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     address.name = std::string(telegram.substr(4));
     return address;

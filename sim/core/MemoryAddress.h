@@ -10,7 +10,8 @@ namespace cncsim {
 // name ("PTPMPROG1"). An empty name addresses the whole memory type.
 struct MemoryAddress {
     std::string code;
-    std::string type;
+    std::string type;        // upper case
+    std::string typeAsSent;  // as the telegram wrote it
     std::string name;
     bool wholeType() const { return name.empty(); }
     // NAME.TYPE, or TYPE alone for a whole type.
