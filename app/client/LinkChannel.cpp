@@ -1,6 +1,6 @@
 #include "client/LinkChannel.h"
 
-#include "client/TelegramTrace.h"
+#include "shell/Trace.h"
 
 #include <algorithm>
 #include <limits>
@@ -17,6 +17,10 @@ constexpr int kDefaultRetries = 5;
 // The library reports a length; never trust it beyond the buffer it was given.
 int32_t clampedLength(int32_t length, int32_t capacity) {
     return std::clamp<int32_t>(length, 0, capacity);
+}
+// The debug trace of every telegram, ">> " sent and "<< " received.
+void traceTelegram(const char* direction, const std::string& text) {
+    trace("%s %.*s\n", direction, static_cast<int>(text.size()), text.data());
 }
 }  // namespace
 
@@ -96,9 +100,9 @@ bool LinkChannel::receive(std::string& data, int capacity) {
 }
 
 bool LinkChannel::exchange(std::string& text, bool expectReply) {
-    traceTelegram(">> ", text);
+    traceTelegram(">>", text);
     if (!transfer(text, expectReply)) return false;
-    if (expectReply) traceTelegram("<< ", text);
+    if (expectReply) traceTelegram("<<", text);
     return true;
 }
 
@@ -108,7 +112,7 @@ bool LinkChannel::exchangeRaw(std::string& data, bool expectReply) {
 
 bool LinkChannel::listen(std::string& text) {
     if (!receive(text, DNC_MAX_MESSAGE)) return false;
-    traceTelegram("<< ", text);
+    traceTelegram("<<", text);
     return true;
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace qel {
 namespace {
@@ -248,24 +247,6 @@ TEST(LinkChannelParameters, MaxTelegramComesFromTheLinkAndIsZeroWithoutOne) {
     EXPECT_EQ(channel.maxTelegram(), 0);
     int32_t value = 0;
     EXPECT_FALSE(channel.getParam(DNC_PARAM_PEER_NAME, value));  // a text, never into an int
-}
-
-TEST(LinkChannelTrace, TelegramsGoToStandardErrorOnlyWhenAsked) {
-    FakeLink link;
-    link.replies.push_back(reply("R FR12"));
-    link.replies.push_back(reply("R FR12"));
-    LinkChannel channel(link);
-    channel.connect(tcpClient());
-    std::string text = "M FR";
-    ::setenv("QELVEVA_TRACE", "1", 1);
-    ::testing::internal::CaptureStderr();
-    channel.exchange(text, true);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), ">> M FR\n<< R FR12\n");
-    ::unsetenv("QELVEVA_TRACE");
-    text = "M FR";
-    ::testing::internal::CaptureStderr();
-    channel.exchange(text, true);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 }  // namespace
