@@ -62,6 +62,12 @@ TEST_F(ReceiveTelegram, AfterTheEnquiryEveryWaitAllowsTwoSecondsMoreOrTenSeconds
     EXPECT_EQ(receive(0), ReceiveResult::Timeout);
     EXPECT_EQ(device->timedOutReads(), (std::vector<int>{10000, 10000}));
     EXPECT_EQ(device->trace(), "[10 30]");
+
+    // Waiting without limit for the first byte does not make the block wait without limit.
+    device->clearLog();
+    push({kEnq});
+    EXPECT_EQ(receive(-1), ReceiveResult::Timeout);
+    EXPECT_EQ(device->timedOutReads(), (std::vector<int>{10000, 10000}));
 }
 
 TEST_F(ReceiveTelegram, NoTimeoutAndNoPendingEnquiryFailsAtOnce) {
