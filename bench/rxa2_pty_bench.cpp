@@ -29,7 +29,7 @@ constexpr double kLineBytesPerSecond = 11520.0;  // 115200 baud, 10 bits per byt
 
 // Counts the write calls the protocol makes; everything else goes to the tty.
 class CountingDevice final : public SerialDevice {
-public:
+  public:
     explicit CountingDevice(std::unique_ptr<SerialDevice> inner) : inner_(std::move(inner)) {}
     std::atomic<long> writes{0};
 
@@ -48,7 +48,7 @@ public:
     void pause(int ms) override { inner_->pause(ms); }
     void cancel() override { inner_->cancel(); }
 
-private:
+  private:
     std::unique_ptr<SerialDevice> inner_;
 };
 
@@ -65,7 +65,7 @@ std::vector<uint8_t> frameOf(const std::vector<uint8_t>& text) {
 // The CNC on the master side: takes each telegram (ENQ, ACK0, block, ACK1, EOT) and answers
 // with "T NB". Reads whole chunks and only checks lengths: the tests check the bytes.
 class PtyCnc {
-public:
+  public:
     PtyCnc(int fd, size_t incomingFrame) : fd_(fd), incomingFrame_(incomingFrame) {
         reply_ = frameOf({'T', ' ', 'N', 'B'});
         thread_ = std::thread([this] { run(); });
@@ -77,7 +77,7 @@ public:
     PtyCnc(const PtyCnc&) = delete;
     PtyCnc& operator=(const PtyCnc&) = delete;
 
-private:
+  private:
     void run() {
         while (take(1) && put({kDle, kAck0}) && take(incomingFrame_) && put({kDle, kAck1}) &&
                take(1) && put({kEnq}) && take(2) && put(reply_) && take(2) && put({kEot})) {
@@ -120,7 +120,8 @@ private:
 void BM_Rxa2ExchangeOverPty(benchmark::State& state) {
     const int length = static_cast<int>(state.range(0));
     std::vector<uint8_t> text(static_cast<size_t>(length));
-    for (int i = 0; i < length; ++i) text[static_cast<size_t>(i)] = static_cast<uint8_t>('A' + i % 26);
+    for (int i = 0; i < length; ++i)
+        text[static_cast<size_t>(i)] = static_cast<uint8_t>('A' + i % 26);
 
     int master = -1;
     int slave = -1;
@@ -180,7 +181,12 @@ void BM_Rxa2ExchangeOverPty(benchmark::State& state) {
     state.counters["ideal_115200_per_s"] = kLineBytesPerSecond / lineBytes;
 }
 
-BENCHMARK(BM_Rxa2ExchangeOverPty)->Arg(4)->Arg(128)->Arg(1024)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Rxa2ExchangeOverPty)
+    ->Arg(4)
+    ->Arg(128)
+    ->Arg(1024)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -11,13 +11,17 @@ using namespace ctl;
 
 namespace {
 
-bool isXon(uint8_t byte) { return (byte & 0x7F) == kXon; }
-bool isXoff(uint8_t byte) { return (byte & 0x7F) == kXoff; }
+bool isXon(uint8_t byte) {
+    return (byte & 0x7F) == kXon;
+}
+bool isXoff(uint8_t byte) {
+    return (byte & 0x7F) == kXoff;
+}
 
 // Types 1 and 2: bursts of 100 bytes while the CNC lets us, remembering in line.peerReady
 // whether it last said it may receive.
 class FlowControlledSender {
-public:
+  public:
     FlowControlledSender(SerialLine& line, bool xonXoff, const uint8_t* bytes, int length,
                          int ackTimeoutMs)
         : line_(line),
@@ -39,7 +43,7 @@ public:
         return DataIoResult::Ok;
     }
 
-private:
+  private:
     DataIoResult waitForPeer() {
         if (xonXoff_) {
             // Single reads keep everything else in the driver, where the bursts look for it.
@@ -125,8 +129,7 @@ private:
 };
 
 // Type 6: CTS alone decides, sampled before every block of 100.
-DataIoResult sendCtsPerBlock(SerialLine& line, const uint8_t* bytes, int length,
-                             int ackTimeoutMs) {
+DataIoResult sendCtsPerBlock(SerialLine& line, const uint8_t* bytes, int length, int ackTimeoutMs) {
     SerialDevice& dev = line.device();
     line.setReadTimeout(ackTimeoutMs);
     int sent = 0;

@@ -18,7 +18,7 @@ uint8_t blockCheck(const uint8_t* text, int length) {
 namespace {
 
 class TelegramSender {
-public:
+  public:
     TelegramSender(SerialLine& line, const uint8_t* text, int length, int retries, int ackTimeoutMs,
                    int sendDelayMs)
         : line_(line),
@@ -35,7 +35,7 @@ public:
         return sendBlock();
     }
 
-private:
+  private:
     // ENQ until the CNC answers ACK0. Empty when the block may follow.
     std::optional<SendResult> enquire() {
         for (;;) {
@@ -168,7 +168,7 @@ void tidyAfterCollision(SerialLine& line) {
 namespace {
 
 class TelegramReceiver {
-public:
+  public:
     TelegramReceiver(SerialLine& line, int replyTimeoutMs, int sendDelayMs)
         : line_(line), waitMs_(replyTimeoutMs), sendDelayMs_(sendDelayMs) {}
 
@@ -296,7 +296,7 @@ public:
         }
     }
 
-private:
+  private:
     enum class State { Idle, WaitDle, WaitStx, Data, DataDle, Check, WaitEot, AfterNak };
 
     // Counts a text byte into the block check and keeps it while there is room. False once

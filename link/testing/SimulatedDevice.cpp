@@ -42,7 +42,9 @@ void SimulatedDevice::pushLineError(LineFault fault, uint8_t byte) {
     pushItem({Item::Kind::Marked, byte, errors});
 }
 
-void SimulatedDevice::pushGap() { pushItem({Item::Kind::Gap, 0, {}}); }
+void SimulatedDevice::pushGap() {
+    pushItem({Item::Kind::Gap, 0, {}});
+}
 
 size_t SimulatedDevice::pendingInput() const {
     std::lock_guard lock(mutex_);
@@ -199,13 +201,27 @@ std::string SimulatedDevice::trace() const {
                 text += ']';
                 break;
             }
-            case LogEntry::Kind::Pause: text += '~' + std::to_string(e.value); break;
-            case LogEntry::Kind::Rts: text += "RTS" + std::to_string(e.value); break;
-            case LogEntry::Kind::Dtr: text += "DTR" + std::to_string(e.value); break;
-            case LogEntry::Kind::Purge: text += "PURGE"; break;
-            case LogEntry::Kind::Settings: text += "SET" + std::to_string(e.value); break;
-            case LogEntry::Kind::Open: text += "OPEN"; break;
-            case LogEntry::Kind::Close: text += "CLOSE"; break;
+            case LogEntry::Kind::Pause:
+                text += '~' + std::to_string(e.value);
+                break;
+            case LogEntry::Kind::Rts:
+                text += "RTS" + std::to_string(e.value);
+                break;
+            case LogEntry::Kind::Dtr:
+                text += "DTR" + std::to_string(e.value);
+                break;
+            case LogEntry::Kind::Purge:
+                text += "PURGE";
+                break;
+            case LogEntry::Kind::Settings:
+                text += "SET" + std::to_string(e.value);
+                break;
+            case LogEntry::Kind::Open:
+                text += "OPEN";
+                break;
+            case LogEntry::Kind::Close:
+                text += "CLOSE";
+                break;
         }
     }
     return text;
@@ -390,7 +406,7 @@ namespace {
 
 // One open of a simulated port: forwards to the port's device and logs the close.
 class SimulatedPortHandle : public SerialDevice {
-public:
+  public:
     SimulatedPortHandle(std::shared_ptr<SimulatedDevice> device, std::function<void()> onClose)
         : device_(std::move(device)), onClose_(std::move(onClose)) {
         device_->reopen();
@@ -414,7 +430,7 @@ public:
     void pause(int ms) override { device_->pause(ms); }
     void cancel() override { device_->cancel(); }
 
-private:
+  private:
     std::shared_ptr<SimulatedDevice> device_;
     std::function<void()> onClose_;
 };

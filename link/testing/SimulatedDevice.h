@@ -31,7 +31,7 @@
 namespace cablor {
 
 class SimulatedDevice : public SerialDevice {
-public:
+  public:
     enum class LineFault { Framing, Overrun, Break };
 
     struct LogEntry {
@@ -110,7 +110,7 @@ public:
     void pause(int ms) override;
     void cancel() override;
 
-private:
+  private:
     struct Item {
         enum class Kind { Byte, Marked, Gap };
         Kind kind;
@@ -147,7 +147,7 @@ private:
 // Simulated COM ports 1..4 for the port table: opener() hands out devices that all act on the
 // same SimulatedDevice per port, so a test scripts and inspects a port across opens and closes.
 class SimulatedPorts {
-public:
+  public:
     SimulatedPorts();
 
     // The simulated device behind COM port n (created on first use).
@@ -160,7 +160,7 @@ public:
 
     DeviceOpener opener();
 
-private:
+  private:
     struct State;
     std::shared_ptr<State> state_;
 };

@@ -22,12 +22,27 @@ inline void feedLine(SimulatedDevice& device, const uint8_t* data, size_t size) 
         const uint8_t code = data[i++];
         const uint8_t value = i < size ? data[i] : 0;
         switch (code) {
-            case 0x00: device.push({0xFF}); break;
-            case 0x01: device.pushParityError(value), ++i; break;
-            case 0x02: device.pushLineError(SimulatedDevice::LineFault::Framing, value), ++i; break;
-            case 0x03: device.pushLineError(SimulatedDevice::LineFault::Overrun, value), ++i; break;
-            case 0x04: device.pushGap(); break;
-            default: device.push({b, code}); break;
+            case 0x00:
+                device.push({0xFF});
+                break;
+            case 0x01:
+                device.pushParityError(value);
+                ++i;
+                break;
+            case 0x02:
+                device.pushLineError(SimulatedDevice::LineFault::Framing, value);
+                ++i;
+                break;
+            case 0x03:
+                device.pushLineError(SimulatedDevice::LineFault::Overrun, value);
+                ++i;
+                break;
+            case 0x04:
+                device.pushGap();
+                break;
+            default:
+                device.push({b, code});
+                break;
         }
     }
 }

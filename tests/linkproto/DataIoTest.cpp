@@ -11,7 +11,7 @@ namespace {
 using namespace ctl;
 
 class DataIo : public LineTest {
-protected:
+  protected:
     static Bytes data(int n) {
         Bytes bytes(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 7 + 1);
@@ -118,7 +118,7 @@ TEST_F(DataIo, CtsPerBlockFailsWhenCtsCannotBeReadAfterTheLastBlock) {
 // --- Receive ---
 
 class DataIoReceive : public DataIo {
-protected:
+  protected:
     DataIoResult receive(LineMode mode, int capacity = 64) {
         return dataIoReceive(line, mode, buffer, capacity, &length);
     }

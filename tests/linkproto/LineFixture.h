@@ -18,7 +18,9 @@ namespace cablor::test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
+inline Bytes bytesOf(std::string_view text) {
+    return Bytes(text.begin(), text.end());
+}
 
 // The framed block for a telegram: DLE STX, text with DLE doubled, DLE ETX, BCC.
 inline Bytes frameOf(const Bytes& text) {
@@ -45,7 +47,7 @@ inline std::string traced(const Bytes& bytes) {
 }
 
 class LineTest : public ::testing::Test {
-protected:
+  protected:
     LineTest() : device(std::make_shared<SimulatedDevice>()), line(device) {}
 
     void push(const Bytes& bytes) { device->push(bytes.data(), static_cast<int>(bytes.size())); }

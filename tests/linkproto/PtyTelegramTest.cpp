@@ -19,7 +19,7 @@ namespace {
 using namespace ctl;
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -28,14 +28,14 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
 // The CNC end of the pty: exact reads with a deadline, so a broken exchange fails the test
 // instead of hanging it.
 class RawCnc {
-public:
+  public:
     explicit RawCnc(int fd) : fd_(fd) {}
 
     bool expect(const Bytes& wanted, std::string* error) {
@@ -48,7 +48,8 @@ public:
                 return false;
             }
             uint8_t chunk[2048];
-            const ssize_t n = ::read(fd_, chunk, std::min(sizeof chunk, wanted.size() - got.size()));
+            const ssize_t n =
+                ::read(fd_, chunk, std::min(sizeof chunk, wanted.size() - got.size()));
             if (n <= 0 && errno != EAGAIN && errno != EINTR) {
                 *error = "CNC read failed";
                 return false;
@@ -84,7 +85,7 @@ public:
                expect({kDle, kAck1}, error) && put({kEot});
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -131,9 +132,9 @@ void exchangeOverPty(int count, int sendDelayMs) {
     uint8_t buffer[kMaxTelegram];
     for (int i = 0; i < count; ++i) {
         const Bytes out = telegram(i, false);
-        ASSERT_EQ(sendTelegram(line, out.data(), static_cast<int>(out.size()), 2, 2000,
-                               sendDelayMs),
-                  SendResult::Ok)
+        ASSERT_EQ(
+            sendTelegram(line, out.data(), static_cast<int>(out.size()), 2, 2000, sendDelayMs),
+            SendResult::Ok)
             << "telegram " << i << ": " << cncError;
         int length = 0;
         ASSERT_EQ(receiveTelegram(line, buffer, &length, 3000, sendDelayMs), ReceiveResult::Ok)
@@ -144,7 +145,9 @@ void exchangeOverPty(int count, int sendDelayMs) {
     EXPECT_EQ(cncError, "");
 }
 
-TEST(PtyTelegrams, ManyTelegramsInBothDirectionsArriveByteExact) { exchangeOverPty(60, 0); }
+TEST(PtyTelegrams, ManyTelegramsInBothDirectionsArriveByteExact) {
+    exchangeOverPty(60, 0);
+}
 
 TEST(PtyTelegrams, TelegramsWrittenByteByByteWithSendDelayArriveByteExact) {
     exchangeOverPty(4, 1);

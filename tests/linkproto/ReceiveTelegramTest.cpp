@@ -9,7 +9,7 @@ namespace {
 using namespace ctl;
 
 class ReceiveTelegram : public LineTest {
-protected:
+  protected:
     ReceiveTelegram() { std::fill(std::begin(buffer), std::end(buffer), 0xEE); }
 
     ReceiveResult receive(int replyTimeoutMs = 300, int sendDelayMs = 0) {
@@ -17,7 +17,8 @@ protected:
     }
     Bytes received() const { return Bytes(buffer, buffer + length); }
     bool bufferUntouched() const {
-        return std::all_of(std::begin(buffer), std::end(buffer), [](uint8_t b) { return b == 0xEE; });
+        return std::all_of(std::begin(buffer), std::end(buffer),
+                           [](uint8_t b) { return b == 0xEE; });
     }
 
     uint8_t buffer[kMaxTelegram + 16];

@@ -7,7 +7,7 @@ namespace {
 using namespace ctl;
 
 class SendTelegram : public LineTest {
-protected:
+  protected:
     SendResult send(const Bytes& text, int retries = 2, int sendDelayMs = 0) {
         return sendTelegram(line, text.data(), static_cast<int>(text.size()), retries, 50,
                             sendDelayMs);
@@ -24,8 +24,8 @@ TEST_F(SendTelegram, DoublesDleInTheTextAndCountsItOnceInTheBlockCheck) {
     push({kDle, kAck0, kDle, kAck1});
     EXPECT_EQ(send({'A', 0x10, 'B'}), SendResult::Ok);
     const uint8_t bcc = 0x03 ^ 'A' ^ 0x10 ^ 'B';
-    EXPECT_EQ(device->trace(), "[05] " + traced({0x10, 0x02, 'A', 0x10, 0x10, 'B', 0x10, 0x03, bcc}) +
-                                   " [04]");
+    EXPECT_EQ(device->trace(),
+              "[05] " + traced({0x10, 0x02, 'A', 0x10, 0x10, 'B', 0x10, 0x03, bcc}) + " [04]");
 }
 
 TEST_F(SendTelegram, SendDelayPausesBeforeEachControlByteAndWritesTextByteByByte) {
