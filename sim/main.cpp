@@ -128,7 +128,9 @@ int run(const SimOptions& options) {
             FdLine line(pty.masterFd());
             line.setHangupIsIdle(true);
             line.setLineSpeed(options.baud);
-            return runSession(line, false, options, store, machine, trace);
+            int status = runSession(line, false, options, store, machine, trace);
+            pty.waitUntilDrained(10000);
+            return status;
         }
         case LineKind::Serial: {
             UniqueFd device = openSerialDevice(options.device, options.baud);

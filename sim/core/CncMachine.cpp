@@ -54,14 +54,13 @@ CncMachine::CncMachine(MemoryStore& store, RefusalTable refusals, MachineOptions
 
 Incoming CncMachine::next(TelegramLink& link, int timeoutMs) {
     if (silenced_) return {Incoming::Status::Closed, {}};
-    Incoming in = link.receive(timeoutMs);
-    if (in.ok() && link.faults().silentAfter(link.receivedCount())) {
-        // The machine has "died": it took this telegram but will never answer again.
+    if (link.faults().silentAfter(link.receivedCount())) {
+        // The machine has "died": it answered its last telegram and never answers again.
         silenced_ = true;
         link.goSilent();
         return {Incoming::Status::Closed, {}};
     }
-    return in;
+    return link.receive(timeoutMs);
 }
 
 CncMachine::End CncMachine::serve(TelegramLink& link) {

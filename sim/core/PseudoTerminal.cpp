@@ -2,12 +2,16 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
+
+#include "StopSignal.h"
 
 namespace cncsim {
 
@@ -66,6 +70,15 @@ PseudoTerminal::~PseudoTerminal() {
     if (!symlink_.empty()) {
         std::error_code ignored;
         std::filesystem::remove(symlink_, ignored);
+    }
+}
+
+void PseudoTerminal::waitUntilDrained(int timeoutMs) const {
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        int queued = 0;
+        if (::ioctl(slaveHold_.get(), FIONREAD, &queued) != 0 || queued == 0) return;
+        if (StopSignal::requested()) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 

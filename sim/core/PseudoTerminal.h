@@ -21,6 +21,9 @@ public:
 
     int masterFd() const { return master_.get(); }
     const std::string& slavePath() const { return slavePath_; }
+    // Waits until the PC has read everything sent to it (at most timeoutMs), so that closing
+    // the terminal does not throw away the end of a tape.
+    void waitUntilDrained(int timeoutMs) const;
 
 private:
     UniqueFd master_;

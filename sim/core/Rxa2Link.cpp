@@ -91,7 +91,12 @@ bool Rxa2Link::transmit(std::string_view telegram) {
 
 Incoming Rxa2Link::collect(int timeoutMs) {
     const int number = received_ + 1;
-    Rxa2Receiver receiver(faults_.ackFault(number));
+    const Rxa2Receiver::AckFault fault = faults_.ackFault(number);
+    if (fault == Rxa2Receiver::AckFault::Nak)
+        trace_.note("fault: NAK for the first block of telegram " + std::to_string(number));
+    if (fault == Rxa2Receiver::AckFault::Withhold)
+        trace_.note("fault: no ACK1 for telegram " + std::to_string(number) + " until asked again");
+    Rxa2Receiver receiver(fault);
     for (;;) {
         int byte = line_.readByte(receiver.idle() ? timeoutMs : settings_.frameTimeoutMs);
         if (byte == kReadStopped) return {Incoming::Status::Stopped, {}};

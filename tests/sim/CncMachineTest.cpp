@@ -195,7 +195,8 @@ TEST_F(CncMachineTest, BreaksOffTransfersAfterTheChosenNumberOfBlocks) {
 TEST_F(CncMachineTest, FallsSilentAfterTheChosenNumberOfTelegrams) {
     FaultOptions faults;
     faults.silentAfter = 2;
-    EXPECT_EQ(exchange({"M  I", "M VN", "M FR"}, faults), Telegrams{"M OK"});
+    EXPECT_EQ(exchange({"M  I", "M VN", "M FR"}, faults),
+              (Telegrams{"M OK", "R VNS0001_V410 cncsim"}));
 }
 
 }  // namespace
