@@ -6,8 +6,8 @@
 #include "cli/Usage.h"
 #include "client/ConfiguredConnection.h"
 #include "client/LinkErrorText.h"
-#include "config/FixedText.h"
 #include "config/ConfigRules.h"
+#include "config/FixedText.h"
 #include "config/SettingsPath.h"
 #include "config/SettingsStore.h"
 
@@ -37,8 +37,8 @@ std::optional<ConfigRecord> configurationFor(const ConnectionChoice& choice, std
         for (const ConfigRecord& record : store.configs()) {
             if (isUsed(record) && textOf(record.name) == named->name) return record;
         }
-        err << "qel: no configuration named \"" << named->name << "\" in "
-            << store.file().string() << '\n';
+        err << "qel: no configuration named \"" << named->name << "\" in " << store.file().string()
+            << '\n';
         return std::nullopt;
     }
     ConfigRecord record;
@@ -51,8 +51,7 @@ struct Connection {
     std::unique_ptr<CncClient> client;
 };
 
-std::optional<Connection> connect(const ConnectionChoice& choice, LinkApi& api,
-                                  std::ostream& err) {
+std::optional<Connection> connect(const ConnectionChoice& choice, LinkApi& api, std::ostream& err) {
     Connection connection;
     std::string configName;
     if (const auto* address = std::get_if<DirectAddress>(&choice)) {
@@ -106,8 +105,8 @@ int runQel(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
     std::optional<Connection> connection = connect(parsed->connection, api, err);
     if (!connection) return kFailed;
-    return runCncCommand(*connection->client, connection->link, parsed->command, parsed->words,
-                         out, err);
+    return runCncCommand(*connection->client, connection->link, parsed->command, parsed->words, out,
+                         err);
 }
 
 }  // namespace qel

@@ -5,7 +5,7 @@ namespace qel {
 namespace {
 
 class CablorLinkApi final : public LinkApi {
-public:
+  public:
     int32_t connectEx(DncConnectParams* params) override { return DncConnectEx(params); }
     int32_t transferEx(int32_t handle, char* buffer, int32_t* length,
                        int32_t expectReply) override {

@@ -19,8 +19,10 @@ LinkSettings linkSettingsFor(const ConfigRecord& config) {
 }
 
 std::unique_ptr<CncClient> connectConfigured(const ConfigRecord& config, LinkApi& api) {
-    auto client = std::make_unique<CncClient>(linkSettingsFor(config), config.leaderTrailerSize, api);
-    if (client->isConnected()) client->setLinkParams(config.retries, config.timeout, config.sendDelay);
+    auto client =
+        std::make_unique<CncClient>(linkSettingsFor(config), config.leaderTrailerSize, api);
+    if (client->isConnected())
+        client->setLinkParams(config.retries, config.timeout, config.sendDelay);
     return client;
 }
 

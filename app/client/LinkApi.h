@@ -10,7 +10,7 @@
 namespace qel {
 
 class LinkApi {
-public:
+  public:
     virtual ~LinkApi() = default;
 
     virtual int32_t connectEx(DncConnectParams* params) = 0;

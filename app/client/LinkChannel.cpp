@@ -26,7 +26,9 @@ void traceTelegram(const char* direction, const std::string& text) {
 
 LinkChannel::LinkChannel(LinkApi& api) : api_(api) {}
 
-LinkChannel::~LinkChannel() { closeHandle(); }
+LinkChannel::~LinkChannel() {
+    closeHandle();
+}
 
 void LinkChannel::closeHandle() {
     if (handle_ == 0) return;
@@ -129,7 +131,9 @@ bool LinkChannel::setLinkParams(int retries, int timeoutSeconds, int sendDelayMs
     return ok;
 }
 
-int LinkChannel::lastError() { return api_.getLastError(handle_); }
+int LinkChannel::lastError() {
+    return api_.getLastError(handle_);
+}
 
 bool LinkChannel::reserve() {
     if (reserveDepth_ > 0) {

@@ -30,7 +30,7 @@ inline constexpr int kTelegramBufferSize = DNC_MAX_MESSAGE + 1;
 // Without a handle (no connect, or a failed one) nothing reaches the library, so that
 // lastError() still reads why connecting failed.
 class LinkChannel {
-public:
+  public:
     explicit LinkChannel(LinkApi& api = cablorLinkApi());
     virtual ~LinkChannel();
     LinkChannel(const LinkChannel&) = delete;
@@ -76,10 +76,10 @@ public:
     // TCP server: host name of the CNC that called in.
     bool peerName(std::string& name);
 
-protected:
+  protected:
     LinkApi& api() { return api_; }
 
-private:
+  private:
     bool transfer(std::string& data, bool expectReply);
     bool receive(std::string& data, int capacity);
     void closeHandle();

@@ -2,42 +2,67 @@
 
 #include <cablor.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace qel {
 
 const char* linkErrorMeaning(int code) {
     switch (code) {
-        case DNC_ERR_STILL_CONNECTED: return "handle still connected";
-        case DNC_ERR_NOT_CONNECTED: return "link not connected";
-        case DNC_ERR_INVALID_HANDLE: return "no such link handle";
-        case DNC_ERR_PORT: return "serial port failed to open, or is busy";
-        case DNC_ERR_LINK_TYPE: return "link type not supported";
-        case DNC_ERR_SEND: return "sending failed";
-        case DNC_ERR_RECEIVE: return "receiving failed";
-        case DNC_ERR_RESERVED: return "port already reserved";
-        case DNC_ERR_ENDED: return "the CNC ended the exchange, or a line error occurred";
-        case DNC_ERR_TIMEOUT: return "time-out: no telegram arrived in time";
-        case DNC_ERR_VERSION_LOW: return "parameter block version too old";
-        case DNC_ERR_VERSION_HIGH: return "parameter block version too new";
-        case DNC_ERR_TIMEOUTS: return "acknowledge time-out not below reply time-out";
-        case DNC_ERR_NO_ADDRESS: return "no IP address or host name given";
-        case DNC_ERR_TCP_PORT: return "TCP port outside 1024..65534";
-        case DNC_ERR_PARITY: return "odd parity refused, or a parity error on the line";
-        case DNC_ERR_SOCKET_LIBRARY: return "socket library could not be started";
-        case DNC_ERR_RESOLVE: return "host name could not be resolved";
-        case DNC_ERR_SOCKET: return "socket could not be created";
-        case DNC_ERR_CONNECT: return "connection refused or unreachable";
-        case DNC_ERR_ACCEPT: return "accepting the CNC's connection failed";
-        case DNC_ERR_PARAM: return "parameter not valid for this link type";
-        case DNC_ERR_NO_SPEED: return "DataIO link needs a speed";
-        case DNC_ERR_CONNECTION: return "the TCP connection failed";
-        default: return "unknown error";
+        case DNC_ERR_STILL_CONNECTED:
+            return "handle still connected";
+        case DNC_ERR_NOT_CONNECTED:
+            return "link not connected";
+        case DNC_ERR_INVALID_HANDLE:
+            return "no such link handle";
+        case DNC_ERR_PORT:
+            return "serial port failed to open, or is busy";
+        case DNC_ERR_LINK_TYPE:
+            return "link type not supported";
+        case DNC_ERR_SEND:
+            return "sending failed";
+        case DNC_ERR_RECEIVE:
+            return "receiving failed";
+        case DNC_ERR_RESERVED:
+            return "port already reserved";
+        case DNC_ERR_ENDED:
+            return "the CNC ended the exchange, or a line error occurred";
+        case DNC_ERR_TIMEOUT:
+            return "time-out: no telegram arrived in time";
+        case DNC_ERR_VERSION_LOW:
+            return "parameter block version too old";
+        case DNC_ERR_VERSION_HIGH:
+            return "parameter block version too new";
+        case DNC_ERR_TIMEOUTS:
+            return "acknowledge time-out not below reply time-out";
+        case DNC_ERR_NO_ADDRESS:
+            return "no IP address or host name given";
+        case DNC_ERR_TCP_PORT:
+            return "TCP port outside 1024..65534";
+        case DNC_ERR_PARITY:
+            return "odd parity refused, or a parity error on the line";
+        case DNC_ERR_SOCKET_LIBRARY:
+            return "socket library could not be started";
+        case DNC_ERR_RESOLVE:
+            return "host name could not be resolved";
+        case DNC_ERR_SOCKET:
+            return "socket could not be created";
+        case DNC_ERR_CONNECT:
+            return "connection refused or unreachable";
+        case DNC_ERR_ACCEPT:
+            return "accepting the CNC's connection failed";
+        case DNC_ERR_PARAM:
+            return "parameter not valid for this link type";
+        case DNC_ERR_NO_SPEED:
+            return "DataIO link needs a speed";
+        case DNC_ERR_CONNECTION:
+            return "the TCP connection failed";
+        default:
+            return "unknown error";
     }
 }
 
@@ -62,11 +87,15 @@ std::string serialPortProblem(const std::string& device) {
         switch (error) {
             case ENOENT:
             case ENODEV:
-            case ENXIO: return "no such device";
+            case ENXIO:
+                return "no such device";
             case EACCES:
-            case EPERM: return "permission denied (add the user to the dialout group)";
-            case EBUSY: return "held by another program";
-            default: return std::strerror(error);
+            case EPERM:
+                return "permission denied (add the user to the dialout group)";
+            case EBUSY:
+                return "held by another program";
+            default:
+                return std::strerror(error);
         }
     }
     std::string problem;

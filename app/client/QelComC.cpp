@@ -26,7 +26,7 @@ std::string afterCode(std::string_view telegram) {
 // "T BD" may come with a reason; without one the operator sees the placeholder.
 std::string reasonOrPlaceholder(std::string_view telegram, std::string_view placeholder) {
     return telegram.size() > static_cast<size_t>(kCodeLength) ? afterCode(telegram)
-                                                               : std::string(placeholder);
+                                                              : std::string(placeholder);
 }
 
 // Digits after "R FR" (blanks before them allowed); -1 when there are none.
@@ -68,7 +68,9 @@ int CncClient::blockPayload() {
     return std::max(1, max > kShortTelegram ? kLongPayload : max - kCodeLength);
 }
 
-int CncClient::takeFailureKind() { return std::exchange(failureKind_, kFailureNone); }
+int CncClient::takeFailureKind() {
+    return std::exchange(failureKind_, kFailureNone);
+}
 
 bool CncClient::exchangeWithReply(std::string telegram, std::string& reply) {
     if (!exchange(telegram, true)) return false;
@@ -76,7 +78,9 @@ bool CncClient::exchangeWithReply(std::string telegram, std::string& reply) {
     return true;
 }
 
-bool CncClient::sendWithoutReply(std::string telegram) { return exchange(telegram, false); }
+bool CncClient::sendWithoutReply(std::string telegram) {
+    return exchange(telegram, false);
+}
 
 void CncClient::endTransfer() {
     state_ = TransferState::Idle;

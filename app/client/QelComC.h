@@ -37,7 +37,7 @@ enum class ServeAnswer {
 };
 
 class CncClient : public LinkChannel {
-public:
+  public:
     // Connects at once; isConnected() tells whether it worked. leaderLength is the number of NUL
     // bytes before and the trailer length after a DataIO file.
     CncClient(const LinkSettings& settings, int leaderLength, LinkApi& api = cablorLinkApi());
@@ -96,7 +96,7 @@ public:
     // Puts the line back as it was before remote mode.
     void restoreLine();
 
-private:
+  private:
     bool isDataIo() const;
     bool exchangeWithReply(std::string telegram, std::string& reply);
     bool sendWithoutReply(std::string telegram);

@@ -1,12 +1,12 @@
 #include "ChildProcess.h"
 
-#include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstring>
 
 extern char** environ;
 
@@ -108,8 +108,8 @@ std::optional<std::string> ChildProcess::waitForLine(Stream stream, std::string_
             scanned = end + 1;
             if (line.find(text) != std::string::npos) return line;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0 || !readSome(std::min(left, std::chrono::milliseconds(100)))) {
             return std::nullopt;
         }

@@ -2,17 +2,17 @@
 // destructor kills it if it still runs, so a failing test leaves nothing behind.
 #pragma once
 
+#include <sys/types.h>
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace qel::testing {
 
 class ChildProcess {
-public:
+  public:
     enum class Stream { Out, Err };
     struct Result {
         int exitStatus = -1;  // -1 when it had to be killed
@@ -39,7 +39,7 @@ public:
 
     void kill(int signal);
 
-private:
+  private:
     bool readSome(std::chrono::milliseconds wait);
     void reap(bool force);
 

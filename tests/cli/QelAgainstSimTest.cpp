@@ -10,15 +10,15 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <fcntl.h>
-#include <filesystem>
 #include <netinet/in.h>
 #include <pty.h>
-#include <sstream>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
+#include <filesystem>
+#include <sstream>
 
 namespace qel {
 namespace {
@@ -80,7 +80,7 @@ std::vector<std::string> qel(std::vector<std::string> args) {
 }
 
 class SimulatedCnc {
-public:
+  public:
     // Starts cncsim with the sample memories on the given line plus extra options.
     SimulatedCnc(std::vector<std::string> line, const std::vector<std::string>& options)
         : process_(command(std::move(line), options)) {}
@@ -96,7 +96,7 @@ public:
     }
     ChildProcess& process() { return process_; }
 
-private:
+  private:
     static std::vector<std::string> command(std::vector<std::string> line,
                                             const std::vector<std::string>& options) {
         std::vector<std::string> argv = {CNCSIM_PROGRAM, "--load", SIM_SAMPLES};
@@ -140,8 +140,7 @@ TEST(QelOverTcp, FreeMessageAndDelete) {
 
 TEST(QelOverTcp, TracesTelegramsOnStandardErrorWhenAsked) {
     SimulatedCnc cnc(kTcpLine, {"--quiet"});
-    const auto result =
-        runToEnd(qel({"-i", cnc.tcpAddress(), "list", "TO"}), {"QELVEVA_TRACE=1"});
+    const auto result = runToEnd(qel({"-i", cnc.tcpAddress(), "list", "TO"}), {"QELVEVA_TRACE=1"});
     EXPECT_EQ(result.exitStatus, 0);
     EXPECT_EQ(result.out, "TOOLS.TO\n");
     EXPECT_NE(result.err.find(">> LITO\n<< M RT\n"), std::string::npos) << result.err;
@@ -174,9 +173,7 @@ struct QelWithConfiguration : ::testing::Test {
     TempFolder folder;
     std::filesystem::path settings = folder.path / "QelVeva.cfg";
 
-    std::vector<std::string> environment() const {
-        return {"QELVEVA_CFG=" + settings.string()};
-    }
+    std::vector<std::string> environment() const { return {"QELVEVA_CFG=" + settings.string()}; }
     void configureTcp(const std::string& address, int timeout) {
         ConfigRecord config = namedConfig("Mill", DNC_LINK_TCP_CLIENT);
         const size_t colon = address.rfind(':');
@@ -288,8 +285,7 @@ TEST_F(QelOverRxa2, APortThatCannotBeOpenedNamesTheDeviceAndTheReason) {
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     result = runToEnd(qel({"free"}), onPort(name));
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_NE(result.err.find(std::string(name) + ": held by another program\n"),
-              std::string::npos)
+    EXPECT_NE(result.err.find(std::string(name) + ": held by another program\n"), std::string::npos)
         << result.err;
     ::close(holder);
     ::close(slave);

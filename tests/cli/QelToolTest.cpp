@@ -89,8 +89,7 @@ TEST_F(QelToolTest, ConnectFailureNamesTheAddressAndTheLinkError) {
 }
 
 TEST_F(QelToolTest, ListPrintsOneNameAndTypePerLine) {
-    link.replies = {reply("M RT"), reply("R PMPROG1,POCKET,"), reply("R PMJOBSET"),
-                    reply("T FD")};
+    link.replies = {reply("M RT"), reply("R PMPROG1,POCKET,"), reply("R PMJOBSET"), reply("T FD")};
     EXPECT_EQ(run({"-i", "cnc", "list", "pm"}), 0);
     EXPECT_EQ(out.str(), "PROG1.PM\nPOCKET.PM\nJOBSET.PM\n");
     EXPECT_EQ(link.sent[0].data, "LIPM");

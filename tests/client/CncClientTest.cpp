@@ -46,7 +46,8 @@ TEST_F(CncClientTest, RequestsAddressTypeInCapitalsThenTheNameUnchanged) {
 
 TEST_F(CncClientTest, NamesTheCncCannotAddressAreRefusedWithoutSending) {
     const std::string tooLong(121, 'A');
-    for (const std::string& name : Texts{"PROG1", "P", "PROG1.", "PROG1.P", ".PM", tooLong + ".PM"}) {
+    for (const std::string& name :
+         Texts{"PROG1", "P", "PROG1.", "PROG1.P", ".PM", tooLong + ".PM"}) {
         EXPECT_FALSE(client.readOpen(name)) << name;
         EXPECT_FALSE(client.writeOpen(name)) << name;
         EXPECT_FALSE(client.deleteMemory(name)) << name;
@@ -90,8 +91,8 @@ TEST_F(CncClientTest, ReadOpenRefusedOrUnansweredLeavesTheClientIdle) {
 }
 
 TEST_F(CncClientTest, ReadBlockDeliversDataTelegramsFromTheirFifthCharacter) {
-    link.replies = {reply("M RT"), reply("R PMG01 X10"), reply("S PMN20"), reply("DIPMN30"),
-                    reply("R "), reply("T FD")};
+    link.replies = {reply("M RT"),    reply("R PMG01 X10"), reply("S PMN20"),
+                    reply("DIPMN30"), reply("R "),          reply("T FD")};
     ASSERT_TRUE(client.readOpen("PROG1.PM"));
     std::string text;
     ASSERT_TRUE(client.readBlock(text));
@@ -110,8 +111,8 @@ TEST_F(CncClientTest, ReadBlockDeliversDataTelegramsFromTheirFifthCharacter) {
     EXPECT_EQ(link.sent.back().data, "M OK");
     expectIdleAndReleased();
     EXPECT_FALSE(client.readBlock(text));
-    EXPECT_EQ(link.sentTexts(), (Texts{"PTPMPROG1", "T NB", "T NB", "T NB", "T NB", "T NB",
-                                       "M OK"}));
+    EXPECT_EQ(link.sentTexts(),
+              (Texts{"PTPMPROG1", "T NB", "T NB", "T NB", "T NB", "T NB", "M OK"}));
 }
 
 TEST_F(CncClientTest, ReadBlockHandsBackTheCncsReasonForBreakingOff) {
@@ -166,8 +167,8 @@ TEST_F(CncClientTest, ListingDeliversBlocksOfNamesUntilFileDone) {
 }
 
 TEST_F(CncClientTest, WriteOpenKeepsTheReasonOfARefusal) {
-    link.replies = {reply("T BDdisk full"), reply("M NR"), failure(DNC_ERR_TIMEOUT),
-                    reply("T NP"), reply("M ??")};
+    link.replies = {reply("T BDdisk full"), reply("M NR"), failure(DNC_ERR_TIMEOUT), reply("T NP"),
+                    reply("M ??")};
     for (int expected : {51, 52, 54, 56, 0}) {
         EXPECT_FALSE(client.writeOpen("PROG1.PM"));
         EXPECT_EQ(client.takeFailureKind(), expected);
@@ -252,8 +253,9 @@ TEST_F(CncClientTest, AbortOnlyBreaksOffATransferInProgress) {
 }
 
 TEST_F(CncClientTest, FreeMemoryReadsTheNumberAfterTheCode) {
-    link.replies = {reply("R FR123456"), reply("R FR 42 bytes"), reply("R FR"), reply("M NR"),
-                    failure(DNC_ERR_TIMEOUT), reply("R FR99999999999999999999999")};
+    link.replies = {
+        reply("R FR123456"), reply("R FR 42 bytes"),   reply("R FR"),
+        reply("M NR"),       failure(DNC_ERR_TIMEOUT), reply("R FR99999999999999999999999")};
     EXPECT_EQ(client.freeMemory(), 123456);
     EXPECT_EQ(client.freeMemory(), 42);
     EXPECT_EQ(client.freeMemory(), -1);

@@ -27,11 +27,15 @@ struct FakeReply {
     std::optional<int32_t> claimedLength;  // none: data.size()
 };
 
-inline FakeReply reply(std::string data) { return {true, std::move(data), 0, std::nullopt}; }
-inline FakeReply failure(int code) { return {false, {}, code, std::nullopt}; }
+inline FakeReply reply(std::string data) {
+    return {true, std::move(data), 0, std::nullopt};
+}
+inline FakeReply failure(int code) {
+    return {false, {}, code, std::nullopt};
+}
 
 class FakeLink final : public LinkApi {
-public:
+  public:
     static constexpr int32_t kHandle = 67219;
 
     int32_t connectEx(DncConnectParams* params) override {
@@ -116,7 +120,7 @@ public:
     bool connected = false;
     int connects = 0, disconnects = 0, closes = 0, reserves = 0, releases = 0;
 
-private:
+  private:
     int32_t fail(int code) {
         errors.push_back(code);
         return 0;

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cstdlib>
 
 namespace qel {
 namespace {
