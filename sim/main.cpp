@@ -24,7 +24,7 @@ namespace {
 
 // The default store: a new empty folder, removed with everything in it at the end.
 class TemporaryFolder {
-public:
+  public:
     TemporaryFolder() {
         std::string pattern = (fs::temp_directory_path() / "cncsim-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
@@ -37,7 +37,7 @@ public:
     }
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -55,8 +55,10 @@ int runSession(ByteLine& line, bool tcp, const SimOptions& options, MemoryStore&
                CncMachine& machine, TraceLog& trace) {
     FaultPlan faults(options.faults);
     std::unique_ptr<TelegramLink> link;
-    if (tcp) link = std::make_unique<TcpLink>(line, faults, trace, options.rxa2.frameTimeoutMs);
-    else link = std::make_unique<Rxa2Link>(line, faults, trace, options.rxa2);
+    if (tcp)
+        link = std::make_unique<TcpLink>(line, faults, trace, options.rxa2.frameTimeoutMs);
+    else
+        link = std::make_unique<Rxa2Link>(line, faults, trace, options.rxa2);
 
     switch (options.role) {
         case Role::Machine:
@@ -117,7 +119,8 @@ int run(const SimOptions& options) {
         }
         case LineKind::TcpConnect: {
             UniqueFd socket = connectTcp(options.tcp, options.connectWaitMs);
-            std::cout << "connected to " << options.tcp.host << ':' << options.tcp.port << std::endl;
+            std::cout << "connected to " << options.tcp.host << ':' << options.tcp.port
+                      << std::endl;
             FdLine line(socket.get());
             return runSession(line, true, options, store, machine, trace);
         }

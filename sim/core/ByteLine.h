@@ -15,7 +15,7 @@ enum ReadResult : int {
 
 // A byte stream to the PC: a pseudo-terminal, a serial device or a socket.
 class ByteLine {
-public:
+  public:
     virtual ~ByteLine() = default;
     // Reads one byte, waiting at most timeoutMs (negative: without limit).
     virtual int readByte(int timeoutMs) = 0;

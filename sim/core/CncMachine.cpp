@@ -50,7 +50,10 @@ const char* kInvalidName = "T BDINVALID MEMORY NAME";
 
 CncMachine::CncMachine(MemoryStore& store, RefusalTable refusals, MachineOptions options,
                        std::ostream* report)
-    : store_(store), refusals_(std::move(refusals)), options_(std::move(options)), report_(report) {}
+    : store_(store),
+      refusals_(std::move(refusals)),
+      options_(std::move(options)),
+      report_(report) {}
 
 Incoming CncMachine::next(TelegramLink& link, int timeoutMs) {
     if (silenced_) return {Incoming::Status::Closed, {}};
@@ -103,12 +106,18 @@ void CncMachine::handle(TelegramLink& link, const std::string& telegram) {
         // The end of an exchange that is already over: nothing to answer.
     } else if (auto address = parseAddress(telegram)) {
         const std::string& op = address->code;
-        if (op == "PT") transmitMemory(link, *address);
-        else if (op == "PR") receiveMemory(link, *address);
-        else if (op == "BR") runBehindTapeReader(link, *address);
-        else if (op == "LI") listMemories(link, *address);
-        else if (op == "MC") deleteMemory(link, *address);
-        else link.send("M ER");
+        if (op == "PT")
+            transmitMemory(link, *address);
+        else if (op == "PR")
+            receiveMemory(link, *address);
+        else if (op == "BR")
+            runBehindTapeReader(link, *address);
+        else if (op == "LI")
+            listMemories(link, *address);
+        else if (op == "MC")
+            deleteMemory(link, *address);
+        else
+            link.send("M ER");
     } else {
         link.send("M ER");
     }
@@ -162,8 +171,9 @@ void CncMachine::listMemories(TelegramLink& link, const MemoryAddress& address) 
         link.send(*refusal);
         return;
     }
-    const std::vector<std::string> names =
-        MemoryStore::validType(address.type) ? store_.names(address.type) : std::vector<std::string>{};
+    const std::vector<std::string> names = MemoryStore::validType(address.type)
+                                               ? store_.names(address.type)
+                                               : std::vector<std::string>{};
     if (names.empty()) {
         link.send("T NP");
         return;
@@ -350,7 +360,8 @@ void CncMachine::deleteMemory(TelegramLink& link, const MemoryAddress& address) 
         const auto names = MemoryStore::validType(address.type) ? store_.names(address.type)
                                                                 : std::vector<std::string>{};
         bool removed = !names.empty();
-        for (const std::string& name : names) removed = store_.remove(name, address.type) && removed;
+        for (const std::string& name : names)
+            removed = store_.remove(name, address.type) && removed;
         link.send(removed ? "M OK" : "T NP");
         return;
     }

@@ -15,16 +15,16 @@ namespace cncsim {
 struct MachineOptions {
     std::string versionReply = "R VNS0001_V410 cncsim";  // answer to "M VN"
     std::string loginReply = "M OK";                     // answer to "M  I"
-    std::size_t blockPayload = 124;  // data bytes per "R " block the CNC sends
-    int btrBlockMs = 0;              // time the machine needs to execute one BTR block
+    std::size_t blockPayload = 124;                      // data bytes per "R " block the CNC sends
+    int btrBlockMs = 0;                 // time the machine needs to execute one BTR block
     std::uint64_t capacity = 4u << 20;  // memory size; free memory is what the store leaves
-    int transferTimeoutMs = 10000;   // the PC's longest pause inside a block exchange
+    int transferTimeoutMs = 10000;      // the PC's longest pause inside a block exchange
 };
 
 // The CNC control answering the PC's telegrams: login, version, messages, free memory, and
 // the block exchanges for reading, writing, listing, deleting and behind-tape-reader runs.
 class CncMachine {
-public:
+  public:
     CncMachine(MemoryStore& store, RefusalTable refusals, MachineOptions options,
                std::ostream* report);
 
@@ -37,7 +37,7 @@ public:
     // Texts the PC displayed on the CNC screen with "M DI".
     const std::vector<std::string>& messages() const { return messages_; }
 
-private:
+  private:
     Incoming next(TelegramLink& link, int timeoutMs);
     void transmitMemory(TelegramLink& link, const MemoryAddress& address);
     void receiveMemory(TelegramLink& link, const MemoryAddress& address);

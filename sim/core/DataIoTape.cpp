@@ -69,7 +69,8 @@ bool readTape(ByteLine& line, MemoryStore& store, const TapeOptions& options, Tr
     std::optional<std::string> data;
     if (address) data = store.read(address->name, address->type);
     if (!data) {
-        if (report) *report << "failed: no memory " << options.memory << " in the store" << std::endl;
+        if (report)
+            *report << "failed: no memory " << options.memory << " in the store" << std::endl;
         return false;
     }
     // The reader starts when the PC says it may send.
@@ -91,8 +92,10 @@ bool readTape(ByteLine& line, MemoryStore& store, const TapeOptions& options, Tr
         for (int byte = line.readByte(held ? -1 : 0); byte >= 0 || held;
              byte = line.readByte(held ? -1 : 0)) {
             if (byte == kReadClosed || byte == kReadStopped) return false;
-            if ((byte & 0x7F) == kXOff) held = true;
-            else if ((byte & 0x7F) == kXOn) held = false;
+            if ((byte & 0x7F) == kXOff)
+                held = true;
+            else if ((byte & 0x7F) == kXOn)
+                held = false;
         }
         const std::string_view chunk = std::string_view(tape).substr(at, options.chunk);
         if (!line.write(chunk)) {

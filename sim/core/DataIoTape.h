@@ -11,11 +11,11 @@
 namespace cncsim {
 
 struct TapeOptions {
-    std::string memory;    // punch: NAME.TYPE to store under (empty: from the % header, else
-                           // PUNCH.PM); reader: the memory to send
-    int xoffEvery = 0;     // punch: hold the sender with XOff after this many bytes (0: never)
-    int xoffHoldMs = 50;   // punch: how long the hold lasts
-    int leader = 0;        // reader: NUL bytes before the data and after the EOT
+    std::string memory;      // punch: NAME.TYPE to store under (empty: from the % header, else
+                             // PUNCH.PM); reader: the memory to send
+    int xoffEvery = 0;       // punch: hold the sender with XOff after this many bytes (0: never)
+    int xoffHoldMs = 50;     // punch: how long the hold lasts
+    int leader = 0;          // reader: NUL bytes before the data and after the EOT
     std::size_t chunk = 64;  // reader: bytes written between looks at the PC's XOn/XOff
 };
 

@@ -7,8 +7,10 @@ FaultPlan::FaultPlan(FaultOptions options) : options_(std::move(options)), rando
 ByteFault FaultPlan::outgoing(int n, std::size_t length) {
     ByteFault fault;
     if (length == 0) return fault;
-    if (options_.dropSent.contains(n)) fault.kind = ByteFault::Kind::Drop;
-    else if (options_.corruptSent.contains(n)) fault.kind = ByteFault::Kind::Corrupt;
+    if (options_.dropSent.contains(n))
+        fault.kind = ByteFault::Kind::Drop;
+    else if (options_.corruptSent.contains(n))
+        fault.kind = ByteFault::Kind::Corrupt;
     else if (options_.corruptPercent > 0 &&
              static_cast<int>(random_() % 100) < options_.corruptPercent)
         fault.kind = ByteFault::Kind::Corrupt;

@@ -32,7 +32,8 @@ int FdLine::readByte(int timeoutMs) {
         if (StopSignal::requested()) return kReadStopped;
         int waitMs = -1;
         if (timeoutMs >= 0) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             waitMs = left.count() < 0 ? 0 : static_cast<int>(left.count());
         }
         pollfd fds[2] = {{fd_, POLLIN, 0}, {StopSignal::wakeFd(), POLLIN, 0}};

@@ -11,7 +11,7 @@ namespace cncsim {
 // A line on a file descriptor (pty master, serial device or socket). Reads go through a small
 // read-ahead buffer; writes can be paced as a serial line of a given speed would carry them.
 class FdLine : public ByteLine {
-public:
+  public:
     explicit FdLine(int fd);
 
     // Paces written bytes as at baud bits per second with bitsPerByte bits per character
@@ -28,7 +28,7 @@ public:
     // Number of bytes waiting in the read-ahead buffer or the kernel.
     bool inputPending();
 
-private:
+  private:
     bool writeAll(const char* data, std::size_t count);
 
     int fd_;

@@ -1,11 +1,11 @@
 #include "MemoryStore.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iterator>
 #include <system_error>
-#include <unistd.h>
 
 namespace cncsim {
 
@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
                       std::toupper(static_cast<unsigned char>(y));
            });
@@ -49,7 +48,8 @@ std::optional<fs::path> MemoryStore::find(std::string_view name, std::string_vie
     std::error_code ec;
     if (fs::is_regular_file(folder_ / wanted, ec)) return folder_ / wanted;
     for (const auto& entry : fs::directory_iterator(folder_, ec)) {
-        if (entry.is_regular_file(ec) && equalIgnoringCase(entry.path().filename().string(), wanted))
+        if (entry.is_regular_file(ec) &&
+            equalIgnoringCase(entry.path().filename().string(), wanted))
             return entry.path();
     }
     return std::nullopt;
@@ -85,7 +85,8 @@ std::optional<std::string> MemoryStore::read(std::string_view name, std::string_
 
 bool MemoryStore::write(std::string_view name, std::string_view type, std::string_view data) {
     if (!validName(name) || !validType(type)) return false;
-    const fs::path target = find(name, type).value_or(folder_ / (std::string(name) + "." + upper(type)));
+    const fs::path target =
+        find(name, type).value_or(folder_ / (std::string(name) + "." + upper(type)));
     const fs::path temporary = folder_ / (".incoming." + std::to_string(::getpid()));
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);

@@ -11,7 +11,7 @@ namespace cncsim {
 // The CNC's memories: one file NAME.TYPE per memory in a folder. The control does not care
 // about case, so a memory is found by its exact file name first, then ignoring case.
 class MemoryStore {
-public:
+  public:
     explicit MemoryStore(std::filesystem::path folder);
 
     // A memory name the store accepts: 1..120 characters, no path separators, no NUL, not
@@ -30,7 +30,7 @@ public:
     std::uint64_t usedBytes() const;
     const std::filesystem::path& folder() const { return folder_; }
 
-private:
+  private:
     std::optional<std::filesystem::path> find(std::string_view name, std::string_view type) const;
 
     std::filesystem::path folder_;

@@ -30,17 +30,28 @@ void makeRaw(int fd) {
 
 speed_t speedConstant(int baud) {
     switch (baud) {
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        default: return B0;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B0;
     }
 }
 }  // namespace
@@ -61,7 +72,9 @@ PseudoTerminal::PseudoTerminal(const std::filesystem::path& symlink) {
         // Replace a symlink left over from an earlier run, never a real file.
         if (std::filesystem::is_symlink(symlink, ec)) std::filesystem::remove(symlink, ec);
         std::filesystem::create_symlink(slavePath_, symlink, ec);
-        if (ec) throw std::runtime_error("cannot create the link " + symlink.string() + ": " + ec.message());
+        if (ec)
+            throw std::runtime_error("cannot create the link " + symlink.string() + ": " +
+                                     ec.message());
         symlink_ = symlink;
     }
 }

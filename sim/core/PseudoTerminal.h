@@ -12,7 +12,7 @@ namespace cncsim {
 // the PC opens and closes it between exchanges. An optional symlink gives the slave a stable
 // name; it is removed again when the terminal is destroyed.
 class PseudoTerminal {
-public:
+  public:
     // Throws std::runtime_error with the reason when the terminal or the symlink cannot be made.
     explicit PseudoTerminal(const std::filesystem::path& symlink = {});
     ~PseudoTerminal();
@@ -25,7 +25,7 @@ public:
     // the terminal does not throw away the end of a tape.
     void waitUntilDrained(int timeoutMs) const;
 
-private:
+  private:
     UniqueFd master_;
     UniqueFd slaveHold_;
     std::string slavePath_;

@@ -22,7 +22,8 @@ bool RefusalTable::add(std::string_view rule, std::string* error) {
     std::string_view target = rule.substr(0, equals);
     Rule entry;
     entry.reply = std::string(rule.substr(equals + 1));
-    if (entry.reply.size() < 4) return fail("the reply must be a telegram of at least 4 characters");
+    if (entry.reply.size() < 4)
+        return fail("the reply must be a telegram of at least 4 characters");
     if (const auto colon = target.find(':'); colon != std::string_view::npos) {
         entry.code = upper(target.substr(0, colon));
         target = target.substr(colon + 1);

@@ -18,7 +18,10 @@ constexpr std::size_t kPatternEnd = 16;
 
 RemoteClient::RemoteClient(TelegramLink& link, MemoryStore& store, std::ostream* report,
                            int replyTimeoutMs, std::size_t blockPayload)
-    : link_(link), store_(store), report_(report), replyTimeoutMs_(replyTimeoutMs),
+    : link_(link),
+      store_(store),
+      report_(report),
+      replyTimeoutMs_(replyTimeoutMs),
       blockPayload_(blockPayload) {}
 
 std::string RemoteClient::directoryRequest(const std::string& pattern, int entry) {
@@ -118,8 +121,8 @@ bool RemoteClient::execute(const std::string& command) {
 // Reads the directory entry by entry until the PC answers that there is no such entry.
 bool RemoteClient::readDirectory(const std::string& pattern) {
     if (directoryRequest(pattern, 0).empty()) {
-        if (report_) *report_ << "failed: the pattern must have 1 to 12 characters, no blanks"
-                              << std::endl;
+        if (report_)
+            *report_ << "failed: the pattern must have 1 to 12 characters, no blanks" << std::endl;
         return false;
     }
     for (int entry = 0;; ++entry) {
@@ -170,7 +173,8 @@ bool RemoteClient::listType(const std::string& type) {
 // "PT": the PC sends the file in blocks, each asked for with "T NB"; the CNC stores it.
 bool RemoteClient::fetch(const std::string& fileName) {
     auto address = parseFileName(fileName);
-    if (!address || !MemoryStore::validName(address->name) || !MemoryStore::validType(address->type)) {
+    if (!address || !MemoryStore::validName(address->name) ||
+        !MemoryStore::validType(address->type)) {
         if (report_) *report_ << "failed: get needs NAME.TYPE" << std::endl;
         return false;
     }

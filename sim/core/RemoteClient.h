@@ -15,7 +15,7 @@ namespace cncsim {
 //   unlock PATTERN | free | mpfree | format | error | list TYPE | get NAME.TYPE |
 //   put NAME.TYPE | raw TELEGRAM | wait MS
 class RemoteClient {
-public:
+  public:
     RemoteClient(TelegramLink& link, MemoryStore& store, std::ostream* report,
                  int replyTimeoutMs = 10000, std::size_t blockPayload = 124);
 
@@ -32,7 +32,7 @@ public:
     // The lock request: the pattern, and at position 18 "+" to lock or "-" to unlock.
     static std::string lockRequest(const std::string& pattern, bool lock);
 
-private:
+  private:
     bool ask(const std::string& telegram, std::string* reply);
     bool simple(const std::string& telegram);
     bool readDirectory(const std::string& pattern);

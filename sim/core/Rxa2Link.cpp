@@ -50,9 +50,12 @@ bool Rxa2Link::transmit(std::string_view telegram) {
             if (byte == kReadClosed || byte == kReadStopped) return false;
             if (byte == kDle) {
                 int next = line_.readByte(settings_.ackTimeoutMs);
-                if (next == '0') ready = true;
-                else if (next == '1' && !writeByte(kEot)) return false;
-                else if (next == kReadClosed || next == kReadStopped) return false;
+                if (next == '0')
+                    ready = true;
+                else if (next == '1' && !writeByte(kEot))
+                    return false;
+                else if (next == kReadClosed || next == kReadStopped)
+                    return false;
             } else if (byte == kNak) {
                 writeByte(kEot);
                 return false;
@@ -108,14 +111,20 @@ Incoming Rxa2Link::collect(int timeoutMs) {
             case Rxa2Receiver::Answer::None:
                 break;
             case Rxa2Receiver::Answer::Ack0:
-                line_.write(std::string_view("\x10" "0", 2));
+                line_.write(
+                    std::string_view("\x10"
+                                     "0",
+                                     2));
                 break;
             case Rxa2Receiver::Answer::Ack1:
                 if (int delay = faults_.ackDelayMs(number); delay > 0) {
                     trace_.note("fault: acknowledgement delayed " + std::to_string(delay) + " ms");
                     if (!line_.pause(delay)) return {Incoming::Status::Stopped, {}};
                 }
-                line_.write(std::string_view("\x10" "1", 2));
+                line_.write(
+                    std::string_view("\x10"
+                                     "1",
+                                     2));
                 break;
             case Rxa2Receiver::Answer::Nak:
                 writeByte(kNak);

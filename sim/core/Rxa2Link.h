@@ -12,15 +12,15 @@ struct Rxa2Settings {
 
 // The CNC's side of the RXA/2 telegram protocol on a serial line or pty.
 class Rxa2Link : public TelegramLink {
-public:
+  public:
     Rxa2Link(ByteLine& line, FaultPlan& faults, TraceLog& trace, Rxa2Settings settings = {})
         : TelegramLink(line, faults, trace), settings_(settings) {}
 
-protected:
+  protected:
     bool transmit(std::string_view telegram) override;
     Incoming collect(int timeoutMs) override;
 
-private:
+  private:
     bool writeByte(std::uint8_t byte);
     std::string damagedFrame(const std::string& frame);
 

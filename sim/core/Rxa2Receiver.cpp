@@ -21,10 +21,14 @@ Rxa2Receiver::Step Rxa2Receiver::onByte(std::uint8_t byte) {
             // exchange has begun, leftovers of a rejected block are skipped.
             return {Answer::None, firstWait_ ? Outcome::Ended : Outcome::Pending};
         case State::WaitDle:
-            if (byte == kDle) state_ = State::WaitStx;
-            else if (byte == kEnq) return {Answer::Ack0, Outcome::Pending};
-            else if (byte == kEot || byte == 0x84) return {Answer::None, Outcome::Ended};
-            else state_ = State::Idle;
+            if (byte == kDle)
+                state_ = State::WaitStx;
+            else if (byte == kEnq)
+                return {Answer::Ack0, Outcome::Pending};
+            else if (byte == kEot || byte == 0x84)
+                return {Answer::None, Outcome::Ended};
+            else
+                state_ = State::Idle;
             return {};
         case State::WaitStx:
             if (byte == kStx) {
@@ -79,8 +83,10 @@ Rxa2Receiver::Step Rxa2Receiver::onByte(std::uint8_t byte) {
             return {};
     }
     // A data byte (Data state, or a doubled DLE).
-    if (telegram_.size() < kMaxTelegram) telegram_ += static_cast<char>(byte);
-    else overflow_ = true;
+    if (telegram_.size() < kMaxTelegram)
+        telegram_ += static_cast<char>(byte);
+    else
+        overflow_ = true;
     bcc_ ^= byte;
     if (overflow_) return rejectFrame();
     state_ = State::Data;

@@ -9,7 +9,7 @@ namespace cncsim {
 // from the line (and with read time-outs). It answers the PC's ENQ with ACK0, checks the block,
 // answers ACK1 or NAK, and ends with the PC's EOT.
 class Rxa2Receiver {
-public:
+  public:
     enum class Answer { None, Ack0, Ack1, Nak };
     enum class Outcome { Pending, Received, Ended, TimedOut };
     struct Step {
@@ -30,7 +30,7 @@ public:
     // True while the frame was rejected because it was too long.
     bool overflowed() const { return overflow_; }
 
-private:
+  private:
     enum class State { Idle, WaitDle, WaitStx, Data, DataDle, Check, WaitEot, AfterNak };
     Step rejectFrame();
 

@@ -45,9 +45,7 @@ std::variant<SimOptions, ShowHelp, UsageError> parseOptions(const std::vector<st
         auto number = [&](long long low, long long high) {
             return value(&text) && toInt(text, low, high, &n);
         };
-        auto bad = [&](const std::string& why) {
-            return UsageError{option + ": " + why};
-        };
+        auto bad = [&](const std::string& why) { return UsageError{option + ": " + why}; };
         auto setLine = [&](LineKind kind) {
             if (lineGiven) return false;
             lineGiven = true;
@@ -74,10 +72,14 @@ std::variant<SimOptions, ShowHelp, UsageError> parseOptions(const std::vector<st
             options.baud = static_cast<int>(n);
         } else if (option == "--protocol") {
             if (!value(&text)) return bad("expected rxa2, punch or reader");
-            if (text == "rxa2") options.role = Role::Machine;
-            else if (text == "punch") options.role = Role::Punch;
-            else if (text == "reader") options.role = Role::Reader;
-            else return bad("expected rxa2, punch or reader");
+            if (text == "rxa2")
+                options.role = Role::Machine;
+            else if (text == "punch")
+                options.role = Role::Punch;
+            else if (text == "reader")
+                options.role = Role::Reader;
+            else
+                return bad("expected rxa2, punch or reader");
         } else if (option == "--tape-memory") {
             if (!value(&options.tape.memory)) return bad("expected NAME.TYPE");
         } else if (option == "--leader") {

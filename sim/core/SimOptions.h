@@ -20,12 +20,12 @@ enum class Role { Machine, Remote, Punch, Reader };
 struct SimOptions {
     LineKind line = LineKind::TcpListen;
     TcpAddress tcp;
-    std::string linkPath;    // --link: symlink to the pty slave
-    std::string device;      // --serial
+    std::string linkPath;  // --link: symlink to the pty slave
+    std::string device;    // --serial
     int baud = 0;
     Role role = Role::Machine;
-    std::string storeDir;    // empty: a fresh temporary folder
-    std::string loadDir;     // memories copied into the store at start
+    std::string storeDir;  // empty: a fresh temporary folder
+    std::string loadDir;   // memories copied into the store at start
     MachineOptions machine;
     RefusalTable refusals;
     Rxa2Settings rxa2;

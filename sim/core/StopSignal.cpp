@@ -12,7 +12,9 @@ namespace {
 std::atomic<bool> stopFlag{false};
 int wakePipe[2] = {-1, -1};
 
-void onSignal(int) { StopSignal::request(); }
+void onSignal(int) {
+    StopSignal::request();
+}
 }  // namespace
 
 void StopSignal::install() {
@@ -27,9 +29,13 @@ void StopSignal::install() {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
-bool StopSignal::requested() { return stopFlag.load(); }
+bool StopSignal::requested() {
+    return stopFlag.load();
+}
 
-int StopSignal::wakeFd() { return wakePipe[0]; }
+int StopSignal::wakeFd() {
+    return wakePipe[0];
+}
 
 void StopSignal::request() {
     stopFlag.store(true);

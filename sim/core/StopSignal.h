@@ -6,7 +6,7 @@ namespace cncsim {
 // pipe, so every blocking wait that polls wakeFd() returns at once and the program unwinds
 // normally: the pty, the sockets and the symlink are closed and removed by their owners.
 class StopSignal {
-public:
+  public:
     // Installs the handlers (once per process).
     static void install();
     static bool requested();

@@ -17,7 +17,7 @@ std::optional<TcpAddress> parseTcpAddress(const std::string& text);
 
 // A listening socket; port 0 lets the system choose, port() tells which.
 class TcpListener {
-public:
+  public:
     // Throws std::runtime_error with the reason.
     explicit TcpListener(const TcpAddress& address);
     std::uint16_t port() const { return port_; }
@@ -25,7 +25,7 @@ public:
     // Waits for the PC; an invalid descriptor when the simulator is asked to end.
     UniqueFd accept();
 
-private:
+  private:
     UniqueFd socket_;
     std::string host_;
     std::uint16_t port_ = 0;

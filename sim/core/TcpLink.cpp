@@ -20,7 +20,8 @@ bool TcpLink::transmit(std::string_view telegram) {
     std::string body(telegram);
     ByteFault fault = faults_.outgoing(sent_, body.size());
     if (fault.kind == ByteFault::Kind::Corrupt) {
-        body[fault.index] = static_cast<char>(static_cast<std::uint8_t>(body[fault.index]) ^ fault.mask);
+        body[fault.index] =
+            static_cast<char>(static_cast<std::uint8_t>(body[fault.index]) ^ fault.mask);
         trace_.note("fault: corrupted byte " + std::to_string(fault.index));
     } else if (fault.kind == ByteFault::Kind::Drop) {
         body.erase(fault.index, 1);

@@ -20,7 +20,7 @@ struct Incoming {
 // Telegrams to and from the PC over one line, whatever the line protocol. Traces every
 // telegram and counts them for fault injection.
 class TelegramLink {
-public:
+  public:
     TelegramLink(ByteLine& line, FaultPlan& faults, TraceLog& trace)
         : line_(line), faults_(faults), trace_(trace) {}
     virtual ~TelegramLink() = default;
@@ -35,7 +35,7 @@ public:
     int receivedCount() const { return received_; }
     FaultPlan& faults() const { return faults_; }
 
-protected:
+  protected:
     virtual bool transmit(std::string_view telegram) = 0;
     virtual Incoming collect(int timeoutMs) = 0;
 

@@ -9,9 +9,12 @@ std::string printable(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         auto byte = static_cast<unsigned char>(c);
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\\') out += "\\\\";
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\\')
+            out += "\\\\";
         else if (byte < 0x20 || byte > 0x7E) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", byte);

@@ -12,13 +12,13 @@ std::string printable(std::string_view text);
 // Every telegram the simulator sends is traced as ">> text", every one it receives as
 // "<< text", one per line.
 class TraceLog {
-public:
+  public:
     explicit TraceLog(std::ostream* out) : out_(out) {}
     void sent(std::string_view telegram) { line(">> ", telegram); }
     void received(std::string_view telegram) { line("<< ", telegram); }
     void note(std::string_view text) { line("-- ", text); }
 
-private:
+  private:
     void line(std::string_view prefix, std::string_view text);
     std::ostream* out_;
 };

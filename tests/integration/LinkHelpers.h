@@ -8,7 +8,7 @@ namespace integration {
 
 // A link handle that is disconnected and closed at the end of the test.
 class Link {
-public:
+  public:
     explicit Link(int32_t handle) : handle_(handle) {}
     ~Link() {
         if (handle_ != 0) {
@@ -43,7 +43,7 @@ public:
         return value;
     }
 
-private:
+  private:
     int32_t handle_;
 };
 

@@ -22,7 +22,7 @@ const std::string kProgram =
     "N80 G2 X60 Y40 I-20 J0 F250\r\nN90 G0 Z50 M9\r\nN100 M5\r\nN110 M30\r\n";
 
 class SerialIntegrationTest : public ::testing::Test {
-protected:
+  protected:
     // Starts the simulator on a new pty and makes it the library's COM1.
     bool startSim(std::vector<std::string> extra = {}) {
         folder.put("POCKET.PM", kProgram);
@@ -49,8 +49,10 @@ protected:
                 data += reply.substr(4);
                 continue;
             }
-            if (reply == "T FD") link.exchange("M OK", false);
-            else data += "<" + reply + ">";
+            if (reply == "T FD")
+                link.exchange("M OK", false);
+            else
+                data += "<" + reply + ">";
             return data;
         }
     }
@@ -106,14 +108,13 @@ TEST_P(Rxa2FaultTest, MemoryArrivesIntact) {
     EXPECT_NE(sim->trace().find("-- fault:"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, Rxa2FaultTest,
-    ::testing::Values(std::vector<std::string>{"--corrupt-frame", "4"},
-                      std::vector<std::string>{"--drop-byte", "4"},
-                      std::vector<std::string>{"--corrupt-frame", "4,5,6"},
-                      std::vector<std::string>{"--nak", "3"},
-                      std::vector<std::string>{"--delay-ack", "3:200"},
-                      std::vector<std::string>{"--withhold-ack", "3"}));
+INSTANTIATE_TEST_SUITE_P(Faults, Rxa2FaultTest,
+                         ::testing::Values(std::vector<std::string>{"--corrupt-frame", "4"},
+                                           std::vector<std::string>{"--drop-byte", "4"},
+                                           std::vector<std::string>{"--corrupt-frame", "4,5,6"},
+                                           std::vector<std::string>{"--nak", "3"},
+                                           std::vector<std::string>{"--delay-ack", "3:200"},
+                                           std::vector<std::string>{"--withhold-ack", "3"}));
 
 TEST_F(SerialIntegrationTest, SilentCncMakesTheExchangeFail) {
     ASSERT_TRUE(startSim({"--silent-after", "2"}));
@@ -143,7 +144,8 @@ TEST_F(SerialIntegrationTest, DataIoReaderSendsTheMemoryToTheListeningPc) {
         char buffer[4096];
         int32_t length = sizeof buffer;
         ASSERT_EQ(DncListenEx(link->get(), buffer, &length), 1)
-            << DncGetLastError(link->get()) << "\n" << sim->trace() << sim->output();
+            << DncGetLastError(link->get()) << "\n"
+            << sim->trace() << sim->output();
         tape.append(buffer, static_cast<std::size_t>(length));
     }
     EXPECT_EQ(tape, kProgram + "\x04");

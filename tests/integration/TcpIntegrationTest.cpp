@@ -24,7 +24,7 @@ const std::string kProgram =
     "N100 G0 Z50\r\nN110 M5\r\nN120 M30\r\n";
 
 class TcpIntegrationTest : public ::testing::Test {
-protected:
+  protected:
     // Starts the simulator as a TCP server with the given extra options and returns its port.
     int startSim(std::vector<std::string> extra = {}) {
         folder.put("PROG1.PM", kProgram);
@@ -49,8 +49,10 @@ protected:
                 data += reply.substr(4);
                 continue;
             }
-            if (reply == "T FD") link.exchange("M OK", false);
-            else data += "<" + reply + ">";
+            if (reply == "T FD")
+                link.exchange("M OK", false);
+            else
+                data += "<" + reply + ">";
             return data;
         }
     }
@@ -110,9 +112,9 @@ TEST_F(TcpIntegrationTest, ReadsWritesListsAndDeletesMemories) {
 }
 
 TEST_F(TcpIntegrationTest, RefusalsAndBreakOffReachTheClient) {
-    const int port = startSim({"--refuse", "PR:LOCKED.PM=T NP", "--refuse", "BUSY.PM=T BDIN USE",
-                               "--block-size", "50", "--break-after", "1", "--break-text",
-                               "TAPE ERROR"});
+    const int port =
+        startSim({"--refuse", "PR:LOCKED.PM=T NP", "--refuse", "BUSY.PM=T BDIN USE", "--block-size",
+                  "50", "--break-after", "1", "--break-text", "TAPE ERROR"});
     auto link = connect(port);
     ASSERT_TRUE(*link);
     EXPECT_EQ(link->exchange("PRPMLOCKED"), "T NP");
@@ -182,9 +184,9 @@ TEST(TcpRemoteModeTest, CncDrivesThePcThroughLoginSendingAndDirectory) {
 
     EXPECT_EQ(sim.wait(), 0);
     EXPECT_NE(sim.output().find("reply: M OKRemote Mode QEL 4.10 Veva"), std::string::npos);
-    EXPECT_NE(sim.output().find("transfer put PROG1.PM: " + std::to_string(kProgram.size()) +
-                                " bytes"),
-              std::string::npos);
+    EXPECT_NE(
+        sim.output().find("transfer put PROG1.PM: " + std::to_string(kProgram.size()) + " bytes"),
+        std::string::npos);
 }
 
 }  // namespace

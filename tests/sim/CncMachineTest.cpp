@@ -15,7 +15,7 @@ using testing::TempStore;
 using Telegrams = std::vector<std::string>;
 
 class CncMachineTest : public ::testing::Test {
-protected:
+  protected:
     // Plays the PC's telegrams to the machine and returns the machine's answers.
     Telegrams exchange(std::deque<std::string> fromPc, FaultOptions faults = {}) {
         ScriptedLink link(std::move(fromPc), std::move(faults));
@@ -136,7 +136,8 @@ TEST_F(CncMachineTest, RejectsMemoryNamesThatWouldLeaveTheStore) {
 
 TEST_F(CncMachineTest, ListsNamesCommaSeparatedWithoutCuttingAName) {
     options.blockPayload = 12;
-    for (const char* name : {"AAAA", "BBBB", "CCCC", "DDDDDDDDDDDDDD"}) folder.put(std::string(name) + ".PM", "");
+    for (const char* name : {"AAAA", "BBBB", "CCCC", "DDDDDDDDDDDDDD"})
+        folder.put(std::string(name) + ".PM", "");
     folder.put("OTHER.TO", "");
     EXPECT_EQ(exchange({"LIPM", "T NB", "T NB", "T NB", "T NB", "M OK"}),
               (Telegrams{"M RT", "R PMAAAA,BBBB", "R PMCCCC", "R PMDDDDDDDDDDDDDD", "T FD"}));
@@ -176,8 +177,8 @@ TEST_F(CncMachineTest, RefusesConfiguredMemoriesWithTheConfiguredReply) {
     ASSERT_TRUE(refusals.add("PR:*.TO=M NR"));
     folder.put("LOCKED.PM", "x");
     EXPECT_EQ(exchange({"PTPMLOCKED", "PRPMLOCKED", "MCPMLOCKED", "PRTOT", "PTTOT", "LIPM"}),
-              (Telegrams{"T BDPROGRAM IN USE", "T BDPROGRAM IN USE", "T BDPROGRAM IN USE",
-                         "M NR", "T NP", "M RT"}));
+              (Telegrams{"T BDPROGRAM IN USE", "T BDPROGRAM IN USE", "T BDPROGRAM IN USE", "M NR",
+                         "T NP", "M RT"}));
 }
 
 TEST_F(CncMachineTest, BreaksOffTransfersAfterTheChosenNumberOfBlocks) {

@@ -73,7 +73,8 @@ TEST(DataIoTapeTest, ReaderWaitsForXOnPausesOnXOffAndEndsWithEot) {
     pair.pcWrite(kXOnByte + kXOffByte);
     EXPECT_EQ(pair.pcRead(1, 30), "");  // held by the XOff that came with it
     pair.pcWrite(kXOnByte);
-    const std::string expected = std::string(2, '\0') + "N10 G0\r\nN20 M30\r\n\x04" + std::string(2, '\0');
+    const std::string expected =
+        std::string(2, '\0') + "N10 G0\r\nN20 M30\r\n\x04" + std::string(2, '\0');
     EXPECT_EQ(pair.pcRead(expected.size()), expected);
     reader.join();
 }

@@ -13,7 +13,7 @@ namespace cncsim::testing {
 
 // Two connected ends: the simulator's line, and the PC's raw descriptor for the test to drive.
 class LinePair {
-public:
+  public:
     LinePair() {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) == 0) {
@@ -44,7 +44,7 @@ public:
 
     std::unique_ptr<FdLine> line;
 
-private:
+  private:
     UniqueFd cnc_;
     UniqueFd pc_;
 };

@@ -21,7 +21,7 @@ struct RemoteRun {
 };
 
 class RemoteClientTest : public ::testing::Test {
-protected:
+  protected:
     RemoteRun run(const Telegrams& commands, std::deque<std::string> fromPc,
                   FaultOptions faults = {}) {
         ScriptedLink link(std::move(fromPc), std::move(faults));
@@ -54,7 +54,8 @@ TEST_F(RemoteClientTest, PlacesPatternAndEntryNumberWhereThePcReadsThem) {
 }
 
 TEST_F(RemoteClientTest, ReadsTheDirectoryEntryByEntryUntilNoSuchEntry) {
-    RemoteRun result = run({"dir *.PM"}, {"M OK0 A.PM 10 0 7 14 9 5 L-", "M OK1 B.PM 3 0 7 14 9 6 L+", "M NR13"});
+    RemoteRun result =
+        run({"dir *.PM"}, {"M OK0 A.PM 10 0 7 14 9 5 L-", "M OK1 B.PM 3 0 7 14 9 6 L+", "M NR13"});
     EXPECT_TRUE(result.ok);
     ASSERT_EQ(result.sent.size(), 3u);
     EXPECT_EQ(result.sent[2].substr(20), "2");
@@ -64,8 +65,8 @@ TEST_F(RemoteClientTest, ReadsTheDirectoryEntryByEntryUntilNoSuchEntry) {
 TEST_F(RemoteClientTest, SendsTheSimpleCommandsAndPrintsTheirReplies) {
     RemoteRun result = run({"login MILL-3", "version", "message Tool 4 worn", "free", "mpfree",
                             "format", "error", "delete *.BAK", "raw M VN"},
-                           {"M OKRemote Mode", "R VNSxxxx", "M OK", "R FR100", "M OK100",
-                            "M NR5", "M OK", "R VNSxxxx"});
+                           {"M OKRemote Mode", "R VNSxxxx", "M OK", "R FR100", "M OK100", "M NR5",
+                            "M OK", "R VNSxxxx"});
     EXPECT_TRUE(result.ok);
     EXPECT_EQ(result.sent, (Telegrams{"MPINMILL-3", "M VN", "M DITool 4 worn", "M FR", "MPFR",
                                       "MPFM", "M ER", "MPCL*.BAK", "M VN"}));

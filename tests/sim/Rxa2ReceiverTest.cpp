@@ -37,10 +37,16 @@ TEST(Rxa2FrameTest, FramesTheVersionRequestWithItsBlockCheck) {
 }
 
 TEST(Rxa2FrameTest, DoublesDleInDataButCountsItOnceInTheBlockCheck) {
-    const std::string telegram("A\x10" "B", 3);
+    const std::string telegram(
+        "A\x10"
+        "B",
+        3);
     EXPECT_EQ(blockCheck(telegram), 0x03 ^ 'A' ^ 0x10 ^ 'B');
-    EXPECT_EQ(encodeFrame(telegram),
-              std::string("\x10\x02" "A\x10\x10" "B\x10\x03", 8) + char(blockCheck(telegram)));
+    EXPECT_EQ(encodeFrame(telegram), std::string("\x10\x02"
+                                                 "A\x10\x10"
+                                                 "B\x10\x03",
+                                                 8) +
+                                         char(blockCheck(telegram)));
 }
 
 TEST(Rxa2ReceiverTest, AcknowledgesAGoodBlockAndEndsOnEot) {
@@ -57,7 +63,8 @@ TEST(Rxa2ReceiverTest, RejectsABadBlockCheckUntilTheBlockComesAgain) {
     bad.back() ^= 0x01;
     // NAK for the block, NAK again for the PC's enquiry, then the good block is taken.
     Feed result = feed(receiver, kEnqByte + bad + kEnqByte + encodeFrame("M VN") + kEotByte);
-    EXPECT_EQ(result.answers, (std::vector<Answer>{Answer::Ack0, Answer::Nak, Answer::Nak, Answer::Ack1}));
+    EXPECT_EQ(result.answers,
+              (std::vector<Answer>{Answer::Ack0, Answer::Nak, Answer::Nak, Answer::Ack1}));
     EXPECT_EQ(result.outcome, Outcome::Received);
     EXPECT_EQ(receiver.telegram(), "M VN");
 }
@@ -108,7 +115,9 @@ TEST(Rxa2ReceiverTest, WithheldAcknowledgementIsGivenWhenThePcEnquiresAgain) {
 
 TEST(Rxa2ReceiverTest, TimeOutInsideABlockLeadsToNakOnTheNextEnquiry) {
     Rxa2Receiver receiver;
-    feed(receiver, kEnqByte + "\x10\x02" "M V");
+    feed(receiver, kEnqByte +
+                       "\x10\x02"
+                       "M V");
     receiver.onTimeout();
     Feed result = feed(receiver, kEnqByte);
     EXPECT_EQ(result.answers, std::vector<Answer>{Answer::Nak});

@@ -10,7 +10,7 @@ namespace cncsim::testing {
 
 // A line that has nothing to say; the scripted link below never reads from it.
 class IdleLine : public ByteLine {
-public:
+  public:
     int readByte(int) override { return kReadClosed; }
     bool write(std::string_view) override { return true; }
     bool pause(int) override { return true; }
@@ -19,14 +19,15 @@ public:
 // A telegram link whose PC side is a script: receive() hands out the queued telegrams (then
 // reports the line closed), send() records what the CNC said.
 class ScriptedLink : public TelegramLink {
-public:
+  public:
     explicit ScriptedLink(std::deque<std::string> incoming, FaultOptions faults = {})
-        : TelegramLink(line_, plan_, trace_), plan_(std::move(faults)),
+        : TelegramLink(line_, plan_, trace_),
+          plan_(std::move(faults)),
           incoming_(std::move(incoming)) {}
 
     std::vector<std::string> sent;
 
-protected:
+  protected:
     bool transmit(std::string_view telegram) override {
         sent.emplace_back(telegram);
         return true;
@@ -38,7 +39,7 @@ protected:
         return in;
     }
 
-private:
+  private:
     IdleLine line_;
     FaultPlan plan_;
     TraceLog trace_{nullptr};

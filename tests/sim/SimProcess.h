@@ -19,7 +19,7 @@ namespace cncsim::testing {
 // The simulator as a child process: its standard output is read line by line (it announces
 // the port or pty it chose there), its trace on standard error goes to a file.
 class SimProcess {
-public:
+  public:
     SimProcess(const std::string& binary, const std::vector<std::string>& args) {
         char errName[] = "/tmp/cncsim-stderr-XXXXXX";
         int errFd = ::mkstemp(errName);
@@ -54,7 +54,8 @@ public:
 
     // The rest of the first output line that starts with prefix; empty when none came in time.
     std::string waitForLine(const std::string& prefix, int timeoutMs = 5000) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             while (scanned_ < output_.size()) {
                 auto end = output_.find('\n', scanned_);
@@ -84,7 +85,8 @@ public:
         return wait(timeoutMs);
     }
     int wait(int timeoutMs = 5000) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (status_ < 0) {
             int raw = 0;
             pid_t done = ::waitpid(pid_, &raw, WNOHANG);
@@ -99,7 +101,7 @@ public:
         return status_;
     }
 
-private:
+  private:
     bool readSome(int timeoutMs) {
         pollfd in{out_, POLLIN, 0};
         if (::poll(&in, 1, timeoutMs) <= 0) return false;

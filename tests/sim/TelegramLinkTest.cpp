@@ -14,14 +14,20 @@ namespace {
 
 using testing::LinePair;
 
-const std::string kAck0("\x10" "0", 2);
-const std::string kAck1("\x10" "1", 2);
+const std::string kAck0(
+    "\x10"
+    "0",
+    2);
+const std::string kAck1(
+    "\x10"
+    "1",
+    2);
 const std::string kEnqByte(1, static_cast<char>(kEnq));
 const std::string kEotByte(1, static_cast<char>(kEot));
 const std::string kNakByte(1, static_cast<char>(kNak));
 
 class Rxa2LinkTest : public ::testing::Test {
-protected:
+  protected:
     Rxa2Link makeLink(FaultOptions options = {}) {
         plan = FaultPlan(std::move(options));
         return Rxa2Link(*pair.line, plan, trace, settings);
@@ -161,8 +167,8 @@ TEST(TcpLinkTest, WithholdsOrDamagesTheChosenReplies) {
     TcpLink link(*pair.line, plan, trace, 200);
     pair.pcWrite(encodeMessage("M VN"));
     ASSERT_TRUE(link.receive(500).ok());
-    EXPECT_TRUE(link.send("R VN410"));    // withheld
-    EXPECT_TRUE(link.send("R VN410"));    // damaged
+    EXPECT_TRUE(link.send("R VN410"));  // withheld
+    EXPECT_TRUE(link.send("R VN410"));  // damaged
     std::string wire = pair.pcRead(11);
     EXPECT_EQ(wire.size(), 11u);
     EXPECT_EQ(wire.substr(0, 4), std::string("\0\0\0\x07", 4));

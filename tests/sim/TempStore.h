@@ -10,9 +10,10 @@ namespace cncsim::testing {
 
 // A store folder of its own for one test, removed afterwards.
 class TempStore {
-public:
+  public:
     TempStore() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cncsim-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "cncsim-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }
     ~TempStore() {
@@ -29,7 +30,7 @@ public:
     }
     bool has(const std::string& file) const { return std::filesystem::exists(path_ / file); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
