@@ -1,0 +1,140 @@
+// "PR": the CNC sends a file. It is written under a temporary name and only named when the
+// whole file has arrived, so an existing file is never clobbered and a broken transfer leaves
+// nothing behind.
+#include "remote/RemoteFileTransfers.h"
+
+#include "remote/PrintfText.h"
+#include "remote/ReceivedFile.h"
+#include "remote/RemoteCommand.h"
+#include "remote/RemoteModeTexts.h"
+
+#include <cerrno>
+#include <string>
+
+namespace qel {
+
+namespace text = remote_text;
+
+namespace {
+
+constexpr int64_t kUnknownSizeRange = 131072;
+
+// The data of a block is text: it ends at its first NUL.
+std::string_view textPart(std::string_view data) {
+    return data.substr(0, data.find('\0'));
+}
+
+void showWaiting(RemoteModeDisplay& display) {
+    display.setStatus(text::kWaiting);
+    display.setProgressMode(ProgressMode::Percent);
+    display.setProgressPos(0);
+}
+
+enum class Outcome { Received, Failed, WriteError };
+
+// Steps 6 and 7: the blocks after the first, until the CNC's "T FD", a failure or Abort.
+Outcome receiveBlocks(RemoteSession& session, ReceivedFile& file, std::string_view firstBlock,
+                      std::string& cncText) {
+    if (!file.write(textPart(firstBlock))) return Outcome::WriteError;
+    session.display.stepProgress();
+    session.abortRequested = false;
+    for (;;) {
+        std::string data;
+        if (!session.link.readBlock(data)) {
+            cncText = data;
+            return Outcome::Failed;
+        }
+        // readBlock gives the end of the file ("T FD", acknowledged) as empty data with the
+        // exchange closed. An empty block inside the exchange is no end: the CNC still waits
+        // for "T NB", so the exchange goes on.
+        if (session.link.transferState() == TransferState::Idle) return Outcome::Received;
+        if (!file.write(textPart(data))) return Outcome::WriteError;
+        session.display.stepProgress();
+        if (session.abortRequested) return Outcome::Failed;
+    }
+}
+
+}  // namespace
+
+void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
+    const std::string name = transferFileName(telegram);
+    if (session.refusedName(commandArgument(telegram), name, text::kReplyCannotOpen,
+                            text::kReplyNoFile)) {
+        return;
+    }
+    const char* cName = name.c_str();
+    if (const std::optional<FolderEntry> existing = session.folder.findByName(name)) {
+        if (existing->kind == EntryKind::Outside) {
+            session.reply(text::kReplyNoFile);
+            session.log(printfText(text::kLeadsOutside, existing->name.c_str()));
+        } else if (existing->kind == EntryKind::File) {
+            session.reply(text::kReplyNoFile);
+            session.log(printfText(text::kAlreadyExists, cName));
+        } else {
+            // A folder (or pipe, device...) holds the name: no file can be made there.
+            session.reply(text::kReplyCannotOpen);
+            session.log(printfText(text::kCannotCreate, cName));
+        }
+        return;
+    }
+    ReceivedFile file;
+    if (!file.create(session.folder.descriptor())) {
+        session.traceFileError("create", name, errno);
+        session.reply(text::kReplyCannotOpen);
+        session.log(printfText(text::kCannotCreate, cName));
+        return;
+    }
+
+    RemoteModeDisplay& display = session.display;
+    display.enableExit(false);
+    display.setStatus(printfText(text::kReceiving, cName));
+    std::string firstBlock(telegram);
+    if (!session.link.serveReceive(firstBlock)) {
+        // "T FD" at once: the CNC has nothing to send, the file stays empty. Any other answer,
+        // or none, means nothing was received, and nothing is kept.
+        if (session.link.lastReceived().starts_with("T FD") && !file.commit(name)) {
+            session.traceFileError("name", name, errno);
+            session.log(printfText(text::kWriteError, cName));
+        }
+        showWaiting(display);
+        return;
+    }
+
+    display.setProgressRange(0, kUnknownSizeRange);
+    display.setProgressStep(session.blockSize);
+    display.setProgressMode(ProgressMode::Kilobytes);
+    display.setProgressPos(0);
+    display.enableAbort(true);
+
+    std::string cncText;
+    const Outcome outcome = receiveBlocks(session, file, commandArgument(firstBlock), cncText);
+    display.enableAbort(false);
+    if (outcome == Outcome::WriteError) {
+        session.traceFileError("write", name, errno);
+        session.link.abort();
+        file.discard();
+        session.log(printfText(text::kWriteError, cName));
+    } else if (outcome == Outcome::Received) {
+        // Complete and acknowledged: an Abort that came during the last exchange is too late,
+        // the CNC already counts the file as delivered.
+        if (file.commit(name)) {
+            session.log(printfText(text::kReceived, cName));
+        } else {
+            session.traceFileError("name", name, errno);
+            session.log(printfText(text::kWriteError, cName));
+        }
+    } else if (session.abortRequested) {
+        session.link.abort();
+        file.discard();
+        session.log(printfText(text::kTransferAborted, cName));
+    } else {
+        session.link.abort();
+        file.discard();
+        session.log(text::kReceiveFailed);
+        if (!cncText.empty()) session.log(printfText(text::kCncError, cncText.c_str()));
+    }
+    session.abortRequested = false;
+    showWaiting(display);
+}
+
+}  // namespace qel

@@ -1,0 +1,162 @@
+#include "remote/RemoteDirectoryCommands.h"
+
+#include "remote/DirectoryListing.h"
+#include "remote/PrintfText.h"
+#include "remote/RemoteCommand.h"
+#include "remote/RemoteModeTexts.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <string>
+
+namespace qel {
+
+namespace text = remote_text;
+
+namespace {
+
+constexpr size_t kDirectoryTypeAt = 17;
+
+// Logs and answers "M NR13" for a pattern that must not be used; true when refused.
+bool refusedPattern(RemoteSession& session, std::string_view pattern) {
+    return session.refusedName(pattern, pattern, text::kReplyNoMatch, text::kReplyNoMatch);
+}
+
+std::string quoted(const char* format, const std::string& name) {
+    return printfText(format, name.c_str());
+}
+
+// The name of a listed file without its extension (from the last dot on).
+std::string_view withoutExtension(std::string_view name) {
+    return name.substr(0, name.rfind('.'));
+}
+
+}  // namespace
+
+void serveDirectoryEntry(RemoteSession& session, std::string_view telegram) {
+    // The CNC's directory request may carry "I" where the listing wants "D".
+    std::string request(telegram);
+    if (request.size() > kDirectoryTypeAt && request[kDirectoryTypeAt] == 'I') {
+        request[kDirectoryTypeAt] = 'D';
+    }
+    const long long entry = directoryEntryNumber(request);
+    const std::string_view pattern = commandPattern(request);
+    if (refusedPattern(session, pattern)) return;
+
+    // A folder chosen with Browse takes effect here.
+    const std::string chosen = session.servedFolder();
+    if (!session.folder.open(chosen)) session.traceFileError("open folder", chosen, errno);
+
+    // Each request searches afresh; only the asked-for entry needs its facts.
+    std::vector<FolderEntry> files = session.folder.matches(pattern);
+    std::erase_if(files, [](const FolderEntry& e) { return e.kind != EntryKind::File; });
+    std::optional<FileFacts> facts;
+    if (entry >= 0 && entry < static_cast<long long>(files.size())) {
+        facts = session.folder.factsOf(files[static_cast<size_t>(entry)]);
+        if (!facts) session.traceFileError("stat", files[static_cast<size_t>(entry)].name, errno);
+    }
+    if (!facts) {
+        session.reply(text::kReplyNoMatch);
+        return;
+    }
+    const FolderEntry& file = files[static_cast<size_t>(entry)];
+    session.reply(text::kReplyDone + listingLine(static_cast<int>(entry), file.name, *facts));
+}
+
+void serveDelete(RemoteSession& session, std::string_view telegram) {
+    const std::string pattern(commandPattern(telegram));
+    if (refusedPattern(session, pattern)) return;
+    const std::vector<FolderEntry> found = session.folder.matches(pattern);
+    if (found.empty()) {
+        session.log(quoted(text::kNoFilesToDelete, pattern));
+        session.reply(text::kReplyNoMatch);
+        return;
+    }
+    std::string_view reply = text::kReplyDone;
+    for (const FolderEntry& entry : found) {
+        if (entry.kind == EntryKind::Folder) continue;
+        if (entry.kind == EntryKind::Outside) {
+            session.log(quoted(text::kLeadsOutside, entry.name));
+            reply = text::kReplyNotChanged;
+        } else if (session.folder.remove(entry)) {
+            session.log(quoted(text::kRemoved, entry.name));
+        } else {
+            session.traceFileError("delete", entry.name, errno);
+            session.log(quoted(text::kNotRemoved, entry.name));
+            reply = text::kReplyNotChanged;
+        }
+    }
+    session.reply(reply);
+}
+
+void serveLock(RemoteSession& session, std::string_view telegram) {
+    const std::string pattern(commandPattern(telegram));
+    const bool unlock = unlockRequested(telegram);
+    if (refusedPattern(session, pattern)) return;
+    const std::vector<FolderEntry> found = session.folder.matches(pattern);
+    if (found.empty()) {
+        session.log(quoted(text::kNoFilesToLock, pattern));
+        session.reply(text::kReplyNoMatch);
+        return;
+    }
+    // The reply tells the outcome of the last file handled.
+    std::string_view reply = text::kReplyDone;
+    for (const FolderEntry& entry : found) {
+        if (entry.kind == EntryKind::Folder) continue;
+        if (entry.kind == EntryKind::Outside) {
+            session.log(quoted(text::kLeadsOutside, entry.name));
+            reply = text::kReplyNotChanged;
+        } else if (session.folder.setReadOnly(entry, !unlock)) {
+            session.log(quoted(unlock ? text::kUnlocked : text::kLocked, entry.name));
+            reply = text::kReplyDone;
+        } else {
+            session.traceFileError(unlock ? "unlock" : "lock", entry.name, errno);
+            session.log(quoted(text::kLockFailed, entry.name));
+            reply = text::kReplyNotChanged;
+        }
+    }
+    session.reply(reply);
+}
+
+void serveFreeSpace(RemoteSession& session, std::string_view replyCode) {
+    // The reply carries an unsigned 32-bit number: 4 GiB or more is reported as its largest
+    // value rather than wrapped to a small one.
+    if (const std::optional<uint64_t> free = session.folder.freeBytes()) {
+        session.lastFreeSpace =
+            static_cast<uint32_t>(std::min<uint64_t>(*free, std::numeric_limits<uint32_t>::max()));
+    } else {
+        session.log(text::kFreeSpaceFailed);
+    }
+    session.reply(std::string(replyCode) + std::to_string(session.lastFreeSpace));
+}
+
+void serveTypeListing(RemoteSession& session, std::string_view telegram) {
+    const std::string_view type = memoryTypeOf(telegram);
+    const std::string pattern =
+        "*." + std::string(telegram.substr(std::min<size_t>(2, telegram.size())));
+    if (session.refusedName(pattern, pattern, text::kReplyNoFile, text::kReplyNoFile)) return;
+    std::vector<FolderEntry> found = session.folder.matches(pattern);
+    std::erase_if(found, [](const FolderEntry& e) { return e.kind == EntryKind::Outside; });
+    if (found.empty()) {
+        session.reply(text::kReplyNoFile);
+        return;
+    }
+    session.reply("M RT");
+    // One name per "T NB"; anything else ends the listing early.
+    for (const FolderEntry& entry : found) {
+        std::string answer;
+        session.link.listen(answer);
+        if (answer != "T NB") {
+            session.reply(text::kReplyDone);
+            break;
+        }
+        session.reply("DI" + std::string(type) + std::string(withoutExtension(entry.name)));
+    }
+    std::string ignored;
+    session.link.listen(ignored);
+    session.reply("T FD");
+    session.link.listen(ignored);
+}
+
+}  // namespace qel

@@ -1,0 +1,70 @@
+#include "remote/RemoteLink.h"
+
+#include "config/FixedText.h"
+#include "remote/PrintfText.h"
+
+namespace qel {
+
+namespace {
+constexpr int kRemoteSerialSpeed = 19200;
+
+bool streamsDataIo(int linkType) {
+    return linkType == DNC_LINK_DATAIO_RTSCTS || linkType == DNC_LINK_DATAIO_XONXOFF ||
+           linkType == DNC_LINK_DATAIO_CTS;
+}
+}  // namespace
+
+RemoteLinkSetup remoteLinkSetupFor(const ConfigRecord& config) {
+    RemoteLinkSetup setup;
+    LinkSettings& link = setup.settings;
+    link.speed = kRemoteSerialSpeed;
+    link.parity = 0;
+    // RXA/2 with an automatic speed keeps the start values: there is no speed to detect when the
+    // CNC is the one that calls.
+    if (config.linkType != DNC_LINK_RXA2 || config.baudRate != 0) {
+        setup.timeout = config.timeout;
+        setup.retries = config.retries;
+        setup.sendDelay = config.sendDelay;
+        link.speed = static_cast<int>(config.baudRate);
+        link.parity = config.parityMode;
+    }
+    link.linkType = config.linkType;
+    if (streamsDataIo(config.linkType)) {
+        link.linkType = DNC_LINK_RXA2;
+        link.parity = 0;
+        link.speed = kRemoteSerialSpeed;
+    } else if (config.linkType == DNC_LINK_TCP_CLIENT) {
+        link.linkType = DNC_LINK_TCP_SERVER;
+    }
+    // Ports are stored as 16-bit signed numbers; TCP ports above 32767 come back negative.
+    link.port = config.linkType == DNC_LINK_TCP_CLIENT
+                    ? static_cast<uint16_t>(config.destinationPort)
+                    : config.comPort;
+    link.flags = DNC_FLAG_RESERVE | DNC_FLAG_NO_LOGIN;
+    link.ipAddress = config.ipAddressValue;
+    link.hostName = std::string(textOf(config.ipAddressText));
+    return setup;
+}
+
+std::unique_ptr<CncClient> connectForRemoteMode(const RemoteLinkSetup& setup, LinkApi& api) {
+    auto client = std::make_unique<CncClient>(setup.settings, 0, api);
+    if (client->isConnected()) client->setLinkParams(setup.retries, setup.timeout, setup.sendDelay);
+    return client;
+}
+
+ObtainedRemoteLink obtainRemoteLink(std::unique_ptr<CncClient>& held, const ConfigRecord& config,
+                                    LinkApi& api) {
+    if (held && held->isConnected()) return {held.get(), false};
+    held.reset();
+    held = connectForRemoteMode(remoteLinkSetupFor(config), api);
+    if (!held->isConnected()) return {nullptr, true};
+    return {held.get(), true};
+}
+
+std::string remoteConnectFailureText(const ConfigRecord& config) {
+    const std::string name(textOf(config.name));
+    return printfText("Failed to connect to CNC \"%s\". Press 'Help' for more information.",
+                      name.c_str());
+}
+
+}  // namespace qel

@@ -1,0 +1,128 @@
+#include "remote/TesselD.h"
+
+#include "remote/PrintfText.h"
+#include "remote/RemoteCommandDispatcher.h"
+#include "remote/RemoteModeTexts.h"
+#include "remote/RemoteSession.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+
+namespace qel {
+
+namespace text = remote_text;
+
+namespace {
+
+constexpr auto kPauseAfterFailure = std::chrono::milliseconds(200);
+// Old errors are popped one by one; the library keeps at most 16.
+constexpr int kMaxStaleErrors = 64;
+constexpr int kHigherPriority = -5;
+
+// The CNC waits on the PC, so the worker asks for a higher priority; without the right to
+// have it, it runs as it is.
+void requestHigherPriority() {
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kHigherPriority);
+}
+
+}  // namespace
+
+RemoteModeEngine::RemoteModeEngine(CncClient& link, RemoteModeDisplay& display,
+                                   std::string servedFolder)
+    : link_(link), display_(display), servedFolder_(std::move(servedFolder)) {}
+
+RemoteModeEngine::~RemoteModeEngine() {
+    if (!worker_.joinable() || finished_) return;
+    requestExit();
+    finish();
+}
+
+void RemoteModeEngine::reconnectWith(RemoteLinkSetup setup) {
+    std::lock_guard lock(mutex_);
+    reconnectSetup_ = std::move(setup);
+}
+
+void RemoteModeEngine::setServedFolder(std::string folder) {
+    std::lock_guard lock(mutex_);
+    servedFolder_ = std::move(folder);
+}
+
+std::string RemoteModeEngine::servedFolder() const {
+    std::lock_guard lock(mutex_);
+    return servedFolder_;
+}
+
+void RemoteModeEngine::start() {
+    if (worker_.joinable()) return;
+    // Holding the port for the whole of remote mode; without it every exchange opens it anew.
+    reserved_ = link_.reserve();
+    display_.setStatus(reserved_ ? text::kWaiting : text::kPortInUse);
+    for (int i = 0; i < kMaxStaleErrors && link_.lastError() != 0; ++i) {
+    }
+    workerRunning_ = true;
+    worker_ = std::thread([this] { serve(); });
+}
+
+void RemoteModeEngine::abortTransfer() {
+    abortRequested_ = true;
+}
+
+void RemoteModeEngine::requestExit() {
+    std::lock_guard lock(mutex_);
+    stopRequested_ = true;
+    abortRequested_ = true;
+    stopSignal_.notify_all();
+    if (link_.isConnected()) {
+        link_.disconnect();
+        display_.logLine(text::kClosing);
+    }
+}
+
+void RemoteModeEngine::finish() {
+    if (finished_) return;
+    if (worker_.joinable()) worker_.join();
+    finished_ = true;
+    if (link_.transferState() != TransferState::Idle) link_.abort();
+    link_.restoreLine();
+    if (reserved_) link_.release();
+    reserved_ = false;
+}
+
+void RemoteModeEngine::serve() {
+    requestHigherPriority();
+    RemoteSession session(link_, display_, abortRequested_, [this] { return servedFolder(); });
+    session.blockSize = link_.blockPayload();
+    session.folder.open(servedFolder());
+    while (!stopRequested_) {
+        std::string telegram;
+        if (!link_.listen(telegram)) {
+            if (stopRequested_) break;
+            const int error = link_.lastError();
+            // Silence on the line is no error: the next turn waits again.
+            if (error == DNC_ERR_TIMEOUT) continue;
+            display_.logLine(printfText(text::kListenFailed, error));
+            recoverFromListenFailure();
+            continue;
+        }
+        performRemoteCommand(session, telegram);
+        display_.enableExit(true);
+    }
+    workerRunning_ = false;
+}
+
+void RemoteModeEngine::recoverFromListenFailure() {
+    std::unique_lock lock(mutex_);
+    if (stopRequested_) return;
+    // Under the lock, so that Exit either comes first (no reconnect) or disconnects the new link.
+    if (reconnectSetup_ && link_.linkType() == DNC_LINK_TCP_SERVER &&
+        link_.connect(reconnectSetup_->settings)) {
+        link_.setLinkParams(reconnectSetup_->retries, reconnectSetup_->timeout,
+                            reconnectSetup_->sendDelay);
+        return;
+    }
+    stopSignal_.wait_for(lock, kPauseAfterFailure, [this] { return stopRequested_.load(); });
+}
+
+}  // namespace qel
