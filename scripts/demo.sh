@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, starts the simulated CNC on 127.0.0.1:19000 with the sample
+# part programs and shows qel working against it. The simulator keeps running until Ctrl-C
+# (or ends at once with --once), so the program can be tried against it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build build -j "${JOBS:-2}" --target cncsim qel
+
+port=${CNCSIM_PORT:-19000}
+log=$(mktemp)
+out=$(mktemp)
+./build/sim/cncsim --tcp-listen "127.0.0.1:$port" --load sim/samples > "$out" 2> "$log" &
+sim=$!
+trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -f "$log" "$out"' EXIT
+for _ in $(seq 50); do grep -q "listening" "$out" && break; sleep 0.1; done
+if ! grep -q "listening" "$out"; then
+  echo "cncsim did not start:"; cat "$log"; exit 1
+fi
+
+qel() { echo "\$ qel $*"; ./build/app/cli/qel "$@"; echo; }
+qel -i "127.0.0.1:$port" list PM
+qel -i "127.0.0.1:$port" free
+qel -i "127.0.0.1:$port" message "QEL active on this CNC."
+
+if [ "${1:-}" = "--once" ]; then exit 0; fi
+echo "cncsim is running on 127.0.0.1:$port (telegram trace: $log); Ctrl-C ends it."
+wait "$sim"
