@@ -1,0 +1,258 @@
+#include "transfer/BehindTapeReader.h"
+
+#include "client/LinkErrorText.h"
+#include "shell/FileErrorCause.h"
+#include "shell/Trace.h"
+#include "transfer/RequestFlags.h"
+#include "transfer/SourceFile.h"
+#include "transfer/TransferTexts.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace qel {
+
+namespace {
+// Blocks behind the tape reader leave room for the CNC's own additions.
+constexpr int kBlockReserve = 4;
+// pending link errors dropped before a start, at most
+constexpr int kErrorsDropped = 64;
+
+bool isYes(uint32_t answer) { return answer == IDYES || answer == IDYESTOALL; }
+}  // namespace
+
+// The progress window of one file: shown while the file is sent, gone on every way out.
+class BtrSender::ProgressWindow {
+public:
+    explicit ProgressWindow(TransferOperator& op) : op_(op) { op_.progressWindow(true); }
+    ~ProgressWindow() { close(); }
+    void close() {
+        if (shown_) op_.progressWindow(false);
+        shown_ = false;
+    }
+
+private:
+    TransferOperator& op_;
+    bool shown_ = true;
+};
+
+BtrSender::BtrSender(CncClient& client, TransferOperator& op, std::string folder)
+    : client_(client), op_(op), folder_(std::move(folder)) {}
+
+ProgressState BtrSender::progress() const {
+    std::lock_guard guard(progressLock_);
+    return progress_;
+}
+
+void BtrSender::secondTick() {
+    {
+        std::lock_guard guard(progressLock_);
+        progress_.secondTick();
+    }
+    showProgress();
+}
+
+void BtrSender::showProgress() {
+    std::lock_guard guard(progressLock_);
+    const std::string text = progress_.text();
+    op_.progressChanged(progress_.percent(), true);
+    if (text == progressShown_) return;
+    progressShown_ = text;
+    op_.fieldChanged(TransferField::ProgressText, text);
+}
+
+bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
+    SourceFile file;
+    if (const int failure = file.open(folder_, name)) {
+        trace("Unable to open %s, cause = %d\n", name.c_str(),
+              static_cast<int>(fileErrorCause(failure)));
+        problem_ = name + ": cannot open the local file: " + std::strerror(failure);
+        return op_.confirm(QuestionKind::Continue, BoxButtons::YesNo, BoxIcon::Stop,
+                           texts::kErrorCaption,
+                           texts::formatText(texts::kBtrCannotOpenLocal, {name}));
+    }
+    for (int i = 0; i < kErrorsDropped && client_.lastError() != 0; ++i) {
+    }
+    if (!client_.btrOpen(name)) {
+        if (const int code = client_.lastError()) {
+            problem_ = name + ": " + linkErrorText(code);
+            if ((answers & kBtrPassStartFailures) != 0) return true;
+            const uint32_t answer =
+                op_.ask(QuestionKind::Continue, texts::kBtrStartCommFailure, kAskYesAllNo);
+            if (!isYes(answer)) return false;
+            if (answer == IDYESTOALL) answers |= kBtrPassStartFailures;
+            return true;
+        }
+        problem_ = name + ": the CNC did not start behind-tape-reader sending" +
+                   (client_.lastReceived().empty()
+                        ? std::string()
+                        : " (it answered \"" + client_.lastReceived() + "\")");
+        if ((answers & kBtrPassFailedSends) != 0) return true;
+        const uint32_t answer = op_.ask(
+            QuestionKind::Continue, texts::formatText(texts::kBtrNotStarted, {name}), kAskYesAllNo);
+        if (!isYes(answer)) return false;
+        if (answer == IDYESTOALL) answers |= kBtrPassFailedSends;
+        return true;
+    }
+
+    const size_t blockSize =
+        static_cast<size_t>(std::max(1, client_.blockPayload() - kBlockReserve));
+    const int64_t length = file.size();
+    {
+        std::lock_guard guard(progressLock_);
+        progress_ = ProgressState();
+        progressShown_.clear();
+        progress_.setRange(0, length);
+        progress_.setStep(static_cast<int64_t>(blockSize));
+        progress_.setDisplayMode(ProgressState::kPercentAmountAndRate);
+    }
+    char size[48];
+    std::snprintf(size, sizeof size, "' (%.2f KB)", static_cast<double>(length) / 1024.0);
+    op_.fieldChanged(TransferField::ProgressLine, std::string(texts::kSendingMemory) + name + size);
+    ProgressWindow window(op_);
+    showProgress();
+
+    std::string block;
+    if (const int failure = file.read(blockSize, block)) {
+        return readFailed(name, failure, answers, window);
+    }
+    for (;;) {
+        if (cancelled()) return cancelRun(window);
+        std::string sent = block;
+        if (!client_.serveBlock(sent)) return sendFailed(name, sent, answers, window);
+        std::string text;
+        const Await answer = awaitCnc(text);
+        if (answer == Await::Cancelled) return cancelRun(window);
+        if (answer == Await::Stopped) return sendFailed(name, text, answers, window);
+        if (answer == Await::LinkFailed) {
+            client_.abort();
+            return sendFailed(name, std::string(), answers, window);
+        }
+        if (block.empty()) break;  // the end of the memory was sent and confirmed
+        if (const int failure = file.read(blockSize, block)) {
+            return readFailed(name, failure, answers, window);
+        }
+        if (block.size() == blockSize) {
+            {
+                std::lock_guard guard(progressLock_);
+                progress_.stepIt();
+            }
+            showProgress();
+        }
+    }
+    {
+        std::lock_guard guard(progressLock_);
+        progress_.setPosition(length);
+    }
+    showProgress();
+    std::this_thread::sleep_for(endPause_);
+    window.close();
+    if (cancelled()) return false;
+    completed_.push_back(name);
+    return true;
+}
+
+BtrSender::Await BtrSender::awaitCnc(std::string& text) {
+    for (;;) {
+        const ServeAnswer answer = client_.serveAwait(text);
+        if (answer == ServeAnswer::Continue) return Await::Next;
+        if (answer == ServeAnswer::Stop) return Await::Stopped;
+        // Nothing within one receive time-out: the machine is still busy with the block.
+        // Anything else (a dropped connection, a line error) will not get better by waiting.
+        if (client_.lastError() != DNC_ERR_TIMEOUT) return Await::LinkFailed;
+        if (cancelled()) return Await::Cancelled;
+    }
+}
+
+bool BtrSender::cancelRun(ProgressWindow& window) {
+    client_.abort();
+    window.close();
+    problem_ = "cancelled";
+    return false;
+}
+
+bool BtrSender::sendFailed(const std::string& name, const std::string& cncText,
+                           uint32_t& answers, ProgressWindow& window) {
+    if (client_.transferState() != TransferState::Idle) client_.abort();
+    window.close();
+    problem_ = name + (cncText.empty() ? ": communication failure" : ": the CNC reports: " + cncText);
+    if ((answers & kBtrPassFailedSends) != 0) return !cancelled();
+    const std::string message = cncText.empty()
+                                    ? texts::formatText(texts::kBtrCommFailure, {name})
+                                    : texts::formatText(texts::kBtrCncReports, {name, cncText});
+    const uint32_t answer = op_.ask(QuestionKind::Continue, message, kAskYesAllCancelWarning);
+    if (!isYes(answer)) return false;
+    if (answer == IDYESTOALL) answers |= kBtrPassFailedSends;
+    return true;
+}
+
+bool BtrSender::readFailed(const std::string& name, int failure, uint32_t& answers,
+                           ProgressWindow& window) {
+    const FileErrorCause cause = fileErrorCause(failure);
+    trace("Unable to read from %s, cause = %d\n", name.c_str(), static_cast<int>(cause));
+    problem_ = name + ": cannot read the local file: " + std::strerror(failure);
+    client_.abort();
+    window.close();
+    if ((answers & kBtrPassReadFailures) != 0) return true;
+    const uint32_t answer = op_.ask(QuestionKind::Continue,
+                                    texts::formatText(texts::kBtrReadFailure, {name}),
+                                    kAskYesAllNoWarning);
+    if (!isYes(answer)) return false;
+    if (answer == IDYESTOALL) answers |= kBtrPassReadFailures;
+    return true;
+}
+
+BtrCommand::BtrCommand(CncClient& client, TransferOperator& op, std::vector<std::string> names,
+                       std::string folder)
+    : sender_(client, op, std::move(folder)), names_(std::move(names)) {}
+
+BtrCommand::~BtrCommand() { stop(); }
+
+void BtrCommand::start() {
+    if (worker_.joinable() || finished_) return;
+    worker_ = std::thread([this] { run(); });
+}
+
+void BtrCommand::run() {
+    uint32_t answers = 0;
+    try {
+        for (const std::string& name : names_) {
+            if (!sender_.sendFile(name, answers)) break;
+        }
+    } catch (...) {
+    }
+    {
+        std::lock_guard guard(waitLock_);
+        finished_ = true;
+    }
+    wake_.notify_all();
+}
+
+void BtrCommand::stop() {
+    if (!worker_.joinable()) return;
+    sender_.cancel();
+    worker_.join();
+}
+
+bool BtrCommand::waitFinished(std::chrono::milliseconds limit) {
+    std::unique_lock lock(waitLock_);
+    return wake_.wait_for(lock, limit, [this] { return finished_.load(); });
+}
+
+void BtrCommand::tick() {
+    if (++ticks_ % 10 == 0) sender_.secondTick();
+}
+
+bool BtrCommand::succeeded() const {
+    return finished_ && sender_.completedFiles().size() == names_.size();
+}
+
+std::vector<std::string> BtrCommand::completedFiles() const {
+    if (!finished_) return {};
+    return sender_.completedFiles();
+}
+
+std::string BtrCommand::problem() const { return finished_ ? sender_.problem() : std::string(); }
+
+}  // namespace qel

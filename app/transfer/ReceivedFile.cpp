@@ -1,0 +1,106 @@
+#include "transfer/ReceivedFile.h"
+
+#include "transfer/LocalFileNames.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qel {
+
+namespace {
+// A name no one else picks: the process, a counter and the time.
+std::string partName() {
+    static std::atomic<unsigned> counter{0};
+    char text[64];
+    std::snprintf(text, sizeof text, ".qelveva-%ld-%u-%lx.part", static_cast<long>(::getpid()),
+                  counter.fetch_add(1), static_cast<unsigned long>(::time(nullptr)));
+    return text;
+}
+}  // namespace
+
+int ReceivedFile::create(const std::string& folder, const std::string& name,
+                         std::optional<std::string> replacing) {
+    discard();
+    if (!isPlainFileName(name)) return EINVAL;
+    prefix_ = folderPrefix(folder);
+    struct stat info {};
+    if (::stat((prefix_ + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return EISDIR;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = prefix_ + partName();
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return errno;
+        }
+        fd_ = UniqueFd(fd);
+        // Others may read the file while it grows, but a cooperating writer is kept out.
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        partPath_ = path;
+        name_ = name;
+        replacing_ = std::move(replacing);
+        written_ = 0;
+        return 0;
+    }
+    return EEXIST;
+}
+
+int ReceivedFile::write(std::string_view data) {
+    if (!fd_) return EBADF;
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(fd_.get(), data.data() + done, data.size() - done,
+                                   written_ + static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return EIO;
+        done += static_cast<size_t>(n);
+    }
+    written_ += static_cast<off_t>(done);
+    return 0;
+}
+
+int ReceivedFile::putInPlace(const std::string& target) {
+    if (replacing_) return ::rename(partPath_.c_str(), target.c_str()) == 0 ? 0 : errno;
+    // No agreement to replace: a file that appeared meanwhile under the name stays.
+    if (::renameat2(AT_FDCWD, partPath_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
+        0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without that kind of rename: a hard link refuses an existing name as well.
+    if (::link(partPath_.c_str(), target.c_str()) != 0) return errno;
+    ::unlink(partPath_.c_str());
+    return 0;
+}
+
+int ReceivedFile::commit() {
+    if (!fd_) return EBADF;
+    if (::fsync(fd_.get()) != 0 && errno != EINVAL) return errno;
+    const std::string target = prefix_ + name_;
+    if (const int failure = putInPlace(target)) return failure;
+    fd_.close();
+    // The file replaced under another case of the same name goes as well.
+    if (replacing_ && *replacing_ != name_) ::unlink((prefix_ + *replacing_).c_str());
+    partPath_.clear();
+    replacing_.reset();
+    return 0;
+}
+
+void ReceivedFile::discard() {
+    if (!fd_) return;
+    fd_.close();
+    ::unlink(partPath_.c_str());
+    partPath_.clear();
+    replacing_.reset();
+}
+
+}  // namespace qel

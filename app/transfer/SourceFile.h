@@ -1,0 +1,32 @@
+// A local file being sent, read block by block. Opened read-only; others may read it
+// meanwhile, but a cooperating writer is refused (a shared advisory lock).
+#pragma once
+
+#include "config/UniqueFd.h"
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace qel {
+
+class SourceFile {
+public:
+    // Returns 0 or the errno value of the failure.
+    int open(const std::string& folder, const std::string& name);
+    // Reads up to count bytes following the last complete read; data is empty at the end of
+    // the file. After a failure the same call reads the block again from the same place.
+    // Returns 0 or the errno value.
+    int read(size_t count, std::string& data);
+    void close() { fd_.close(); }
+
+    bool isOpen() const { return static_cast<bool>(fd_); }
+    int64_t size() const { return size_; }
+
+private:
+    UniqueFd fd_;
+    int64_t size_ = 0;
+    off_t position_ = 0;
+};
+
+}  // namespace qel
