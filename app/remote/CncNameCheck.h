@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 inline constexpr std::size_t kMaxCncNameLength = 256;
 
@@ -16,4 +16,4 @@ inline bool tooLongForCncName(std::string_view name) {
     return name.size() > kMaxCncNameLength;
 }
 
-}  // namespace qel
+}  // namespace qel::remote

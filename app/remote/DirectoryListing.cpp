@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-namespace qel {
+namespace qel::remote {
 
 int listingYear(int year) {
     return year < 2000 ? year - 1900 : year - 2000;
@@ -24,4 +24,4 @@ std::string listingLine(int number, std::string_view name, const FileFacts& fact
                       local.tm_hour, local.tm_min, facts.readOnly ? '+' : '-');
 }
 
-}  // namespace qel
+}  // namespace qel::remote

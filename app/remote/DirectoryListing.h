@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 std::string listingLine(int number, std::string_view name, const FileFacts& facts);
 
 // The year field for a calendar year: 1999 gives 99, 2000 gives 0.
 int listingYear(int year);
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-namespace qel {
+namespace qel::remote {
 
 std::string printfText(const char* format, ...) {
     va_list args;
@@ -22,4 +22,4 @@ std::string printfText(const char* format, ...) {
     return text;
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -4,8 +4,8 @@
 
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 std::string printfText(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -3,25 +3,34 @@
 // nothing behind.
 #include "remote/RemoteFileTransfers.h"
 
+#include "remote/IncomingFile.h"
 #include "remote/PrintfText.h"
-#include "remote/ReceivedFile.h"
 #include "remote/RemoteCommand.h"
 #include "remote/RemoteModeTexts.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <climits>
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 namespace text = remote_text;
 
 namespace {
 
 constexpr int64_t kUnknownSizeRange = 131072;
+constexpr int kMaxStaleErrors = 64;
 
 // The data of a block is text: it ends at its first NUL.
 std::string_view textPart(std::string_view data) {
     return data.substr(0, data.find('\0'));
+}
+
+size_t longestName(int folder) {
+    const long longest = ::fpathconf(folder, _PC_NAME_MAX);
+    return longest > 0 ? static_cast<size_t>(longest) : NAME_MAX;
 }
 
 void showWaiting(RemoteModeDisplay& display) {
@@ -33,7 +42,7 @@ void showWaiting(RemoteModeDisplay& display) {
 enum class Outcome { Received, Failed, WriteError };
 
 // Steps 6 and 7: the blocks after the first, until the CNC's "T FD", a failure or Abort.
-Outcome receiveBlocks(RemoteSession& session, ReceivedFile& file, std::string_view firstBlock,
+Outcome receiveBlocks(RemoteSession& session, IncomingFile& file, std::string_view firstBlock,
                       std::string& cncText) {
     if (!file.write(textPart(firstBlock))) return Outcome::WriteError;
     session.display.stepProgress();
@@ -63,6 +72,12 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
         return;
     }
     const char* cName = name.c_str();
+    // A telegram without both type characters opens no exchange.
+    if (memoryTypeOf(telegram).size() < 2) {
+        session.reply(text::kReplyCannotOpen);
+        session.log(printfText(text::kCannotCreate, cName));
+        return;
+    }
     if (const std::optional<FolderEntry> existing = session.folder.findByName(name)) {
         if (existing->kind == EntryKind::Outside) {
             session.reply(text::kReplyNoFile);
@@ -77,8 +92,13 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
         }
         return;
     }
-    ReceivedFile file;
-    if (!file.create(session.folder.descriptor())) {
+    IncomingFile file;
+    // The file gets its name only at the end: a name the file system cannot hold is refused
+    // now, before the CNC sends anything.
+    const int folder = session.folder.descriptor();
+    const bool fits = name.size() <= longestName(folder);
+    if (!fits) errno = ENAMETOOLONG;
+    if (!fits || !file.create(folder)) {
         session.traceFileError("create", name, errno);
         session.reply(text::kReplyCannotOpen);
         session.log(printfText(text::kCannotCreate, cName));
@@ -89,10 +109,15 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
     display.enableExit(false);
     display.setStatus(printfText(text::kReceiving, cName));
     std::string firstBlock(telegram);
+    // Old errors go, so that one left now tells that the CNC did not answer.
+    for (int i = 0; i < kMaxStaleErrors && session.link.lastError() != 0; ++i) {
+    }
     if (!session.link.serveReceive(firstBlock)) {
         // "T FD" at once: the CNC has nothing to send, the file stays empty. Any other answer,
         // or none, means nothing was received, and nothing is kept.
-        if (session.link.lastReceived().starts_with("T FD") && !file.commit(name)) {
+        const bool emptyFile =
+            session.link.lastError() == 0 && session.link.lastReceived().starts_with("T FD");
+        if (emptyFile && !file.commit(name)) {
             session.traceFileError("name", name, errno);
             session.log(printfText(text::kWriteError, cName));
         }
@@ -137,4 +162,4 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
     showWaiting(display);
 }
 
-}  // namespace qel
+}  // namespace qel::remote

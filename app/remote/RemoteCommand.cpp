@@ -4,7 +4,7 @@
 #include <climits>
 #include <utility>
 
-namespace qel {
+namespace qel::remote {
 
 namespace {
 constexpr size_t kCodeLength = 4;
@@ -87,4 +87,4 @@ std::string transferFileName(std::string_view telegram) {
     return name;
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 enum class RemoteCommand {
     Message,          // "M DI" + text
@@ -43,4 +43,4 @@ std::string_view memoryTypeOf(std::string_view telegram);
 // type ("PRPMABC" names ABC.PM, "PTPM" names PM.PM).
 std::string transferFileName(std::string_view telegram);
 
-}  // namespace qel
+}  // namespace qel::remote

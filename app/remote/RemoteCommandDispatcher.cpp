@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 namespace text = remote_text;
 
@@ -66,4 +66,4 @@ void performRemoteCommand(RemoteSession& session, std::string_view telegram) {
     }
 }
 
-}  // namespace qel
+}  // namespace qel::remote

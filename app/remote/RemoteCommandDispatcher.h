@@ -5,8 +5,8 @@
 
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 void performRemoteCommand(RemoteSession& session, std::string_view telegram);
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -10,7 +10,7 @@
 #include <limits>
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 namespace text = remote_text;
 
@@ -159,4 +159,4 @@ void serveTypeListing(RemoteSession& session, std::string_view telegram) {
     session.link.listen(ignored);
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 void serveDirectoryEntry(RemoteSession& session, std::string_view telegram);
 void serveDelete(RemoteSession& session, std::string_view telegram);
@@ -16,4 +16,4 @@ void serveLock(RemoteSession& session, std::string_view telegram);
 void serveFreeSpace(RemoteSession& session, std::string_view replyCode);
 void serveTypeListing(RemoteSession& session, std::string_view telegram);
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -7,9 +7,9 @@
 
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 void receiveFileFromCnc(RemoteSession& session, std::string_view telegram);
 void sendFileToCnc(RemoteSession& session, std::string_view telegram);
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -3,7 +3,7 @@
 #include "config/FixedText.h"
 #include "remote/PrintfText.h"
 
-namespace qel {
+namespace qel::remote {
 
 namespace {
 constexpr int kRemoteSerialSpeed = 19200;
@@ -67,4 +67,4 @@ std::string remoteConnectFailureText(const ConfigRecord& config) {
                       name.c_str());
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 struct RemoteLinkSetup {
     LinkSettings settings;
@@ -38,4 +38,4 @@ ObtainedRemoteLink obtainRemoteLink(std::unique_ptr<CncClient>& held, const Conf
 // "Failed to connect to CNC "<name>". Press 'Help' for more information."
 std::string remoteConnectFailureText(const ConfigRecord& config);
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace qel {
+namespace qel::remote {
 
 const std::string& RemoteLog::add(std::string_view line) {
     line = line.substr(0, std::min({line.find('\0'), line.size(), kLineLength}));
@@ -26,4 +26,4 @@ std::string RemoteLog::text() const {
     return joined;
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 class RemoteLog {
   public:
@@ -28,4 +28,4 @@ class RemoteLog {
     bool started_ = false;
 };
 
-}  // namespace qel
+}  // namespace qel::remote

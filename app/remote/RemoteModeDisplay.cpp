@@ -1,6 +1,6 @@
 #include "remote/RemoteModeDisplay.h"
 
-namespace qel {
+namespace qel::remote {
 
 void RemoteModeDisplay::setStatus(std::string_view text) {
     std::lock_guard lock(mutex_);
@@ -102,4 +102,4 @@ bool RemoteModeDisplay::abortEnabled() const {
     return abortEnabled_;
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 class RemoteModeDisplay {
   public:
@@ -54,4 +54,4 @@ class RemoteModeDisplay {
     bool abortEnabled_ = false;
 };
 
-}  // namespace qel
+}  // namespace qel::remote

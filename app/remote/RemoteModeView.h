@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 class RemoteModeView {
   public:
@@ -19,4 +19,4 @@ class RemoteModeView {
     virtual void buttonsShown(bool /*exitEnabled*/, bool /*abortEnabled*/) {}
 };
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -8,7 +8,7 @@
 
 #include <utility>
 
-namespace qel {
+namespace qel::remote {
 
 RemoteSession::RemoteSession(CncClient& link, RemoteModeDisplay& display,
                              std::atomic<bool>& abortRequested,
@@ -48,4 +48,4 @@ void RemoteSession::traceFileError(const char* operation, std::string_view name,
           static_cast<int>(fileErrorCause(error)));
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 struct RemoteSession {
     RemoteSession(CncClient& link, RemoteModeDisplay& display, std::atomic<bool>& abortRequested,
@@ -42,4 +42,4 @@ struct RemoteSession {
     uint32_t lastFreeSpace = 0;
 };
 
-}  // namespace qel
+}  // namespace qel::remote

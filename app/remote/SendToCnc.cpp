@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 namespace text = remote_text;
 
@@ -82,6 +82,12 @@ void sendFileToCnc(RemoteSession& session, std::string_view telegram) {
         return;
     }
     const char* cName = name.c_str();
+    // A telegram without both type characters opens no exchange.
+    if (memoryTypeOf(telegram).size() < 2) {
+        session.reply(text::kReplyNoFile);
+        session.log(printfText(text::kNotFound, cName));
+        return;
+    }
     const std::optional<FolderEntry> entry = session.folder.findByName(name);
     if (!entry) {
         session.reply(text::kReplyNoFile);
@@ -138,4 +144,4 @@ void sendFileToCnc(RemoteSession& session, std::string_view telegram) {
     showWaiting(display);
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -1,7 +1,7 @@
 #include "remote/ServedFolder.h"
 
 #include "remote/CncNameCheck.h"
-#include "remote/ReceivedFile.h"
+#include "remote/IncomingFile.h"
 #include "remote/WildcardPattern.h"
 
 #include <dirent.h>
@@ -16,7 +16,7 @@
 #include <cerrno>
 #include <memory>
 
-namespace qel {
+namespace qel::remote {
 
 namespace {
 
@@ -61,13 +61,15 @@ bool listedBefore(const FolderEntry& a, const FolderEntry& b) {
 }  // namespace
 
 UniqueFd openBeneath(int folder, const std::string& name, int flags) {
+    // openat2 refuses any flag O_PATH does not take.
+    if ((flags & O_PATH) == 0) flags |= O_NOCTTY;
     open_how how{};
-    how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | O_NOCTTY);
+    how.flags = static_cast<uint64_t>(flags | O_CLOEXEC);
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
     const long fd = ::syscall(SYS_openat2, folder, name.c_str(), &how, sizeof how);
     if (fd >= 0 || errno != ENOSYS) return UniqueFd(static_cast<int>(fd));
     // Kernels without openat2: no link is followed at all, every one counts as leading out.
-    UniqueFd plain(::openat(folder, name.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW));
+    UniqueFd plain(::openat(folder, name.c_str(), flags | O_CLOEXEC | O_NOFOLLOW));
     struct stat facts {};
     if (!plain && errno == ELOOP) errno = EXDEV;
     if (plain && (flags & O_PATH) != 0 && ::fstat(plain.get(), &facts) == 0 &&
@@ -217,4 +219,4 @@ std::optional<uint64_t> ServedFolder::freeBytes() const {
     return static_cast<uint64_t>(facts.f_bavail) * facts.f_frsize;
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace qel {
+namespace qel::remote {
 
 enum class EntryKind {
     File,     // a regular file, or a link to one inside the folder
@@ -65,7 +65,7 @@ class ServedFolder {
 };
 
 // Opens name below folder, following symbolic links only while they stay beneath it; a link
-// that leads out fails with EXDEV. O_CLOEXEC and O_NOCTTY are added.
+// that leads out fails with EXDEV. O_CLOEXEC (and, without O_PATH, O_NOCTTY) is added.
 UniqueFd openBeneath(int folder, const std::string& name, int flags);
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -10,7 +10,7 @@
 
 #include <chrono>
 
-namespace qel {
+namespace qel::remote {
 
 namespace text = remote_text;
 
@@ -125,4 +125,4 @@ void RemoteModeEngine::recoverFromListenFailure() {
     stopSignal_.wait_for(lock, kPauseAfterFailure, [this] { return stopRequested_.load(); });
 }
 
-}  // namespace qel
+}  // namespace qel::remote

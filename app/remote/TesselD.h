@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-namespace qel {
+namespace qel::remote {
 
 class RemoteModeEngine {
   public:
@@ -70,4 +70,4 @@ class RemoteModeEngine {
     std::optional<RemoteLinkSetup> reconnectSetup_;
 };
 
-}  // namespace qel
+}  // namespace qel::remote

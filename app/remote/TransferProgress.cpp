@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace qel {
+namespace qel::remote {
 
 ProgressPicture drawProgress(const ProgressValues& values) {
     const int64_t span = std::max<int64_t>(1, values.maximum - values.minimum);
@@ -27,4 +27,4 @@ ProgressPicture drawProgress(const ProgressValues& values) {
     return picture;
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace qel {
+namespace qel::remote {
 
 enum class ProgressMode {
     Percent = 0,              // "12%"
@@ -33,4 +33,4 @@ ProgressPicture drawProgress(const ProgressValues& values);
 // The progress text before the first transfer.
 inline constexpr const char* kInitialProgressText = " 0 %";
 
-}  // namespace qel
+}  // namespace qel::remote

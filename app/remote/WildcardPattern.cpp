@@ -1,6 +1,6 @@
 #include "remote/WildcardPattern.h"
 
-namespace qel {
+namespace qel::remote {
 
 namespace {
 
@@ -54,4 +54,4 @@ bool matchesWildcard(std::string_view pattern, std::string_view name) {
     return globMatches(pattern, name);
 }
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -5,11 +5,11 @@
 
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 bool matchesWildcard(std::string_view pattern, std::string_view name);
 
 // Equal without regard to the case of ASCII letters.
 bool equalIgnoringCase(std::string_view a, std::string_view b);
 
-}  // namespace qel
+}  // namespace qel::remote

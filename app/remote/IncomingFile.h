@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace qel {
+namespace qel::remote {
 
 // Temporary names of files being received; never shown to the CNC, even if a crash left one.
 inline constexpr std::string_view kReceivingPrefix = ".qelveva-receiving-";
@@ -17,12 +17,12 @@ inline bool isReceivingName(std::string_view name) {
     return name.starts_with(kReceivingPrefix);
 }
 
-class ReceivedFile {
+class IncomingFile {
   public:
-    ReceivedFile() = default;
-    ~ReceivedFile() { discard(); }
-    ReceivedFile(const ReceivedFile&) = delete;
-    ReceivedFile& operator=(const ReceivedFile&) = delete;
+    IncomingFile() = default;
+    ~IncomingFile() { discard(); }
+    IncomingFile(const IncomingFile&) = delete;
+    IncomingFile& operator=(const IncomingFile&) = delete;
 
     // Creates the temporary file in folder (a descriptor that must outlive this object).
     // False (errno set) when it cannot be created.
@@ -41,4 +41,4 @@ class ReceivedFile {
     std::string temporaryName_;
 };
 
-}  // namespace qel
+}  // namespace qel::remote

@@ -1,4 +1,4 @@
-#include "remote/ReceivedFile.h"
+#include "remote/IncomingFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace qel {
+namespace qel::remote {
 
 namespace {
 constexpr int kNameAttempts = 100;
@@ -30,7 +30,7 @@ bool renameWithoutReplacing(int folder, const std::string& from, const std::stri
 }
 }  // namespace
 
-bool ReceivedFile::create(int folder) {
+bool IncomingFile::create(int folder) {
     discard();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         std::string name = temporaryNameFor(attempt);
@@ -48,7 +48,7 @@ bool ReceivedFile::create(int folder) {
     return false;
 }
 
-bool ReceivedFile::write(std::string_view data) {
+bool IncomingFile::write(std::string_view data) {
     if (!file_) {
         errno = EBADF;
         return false;
@@ -65,7 +65,7 @@ bool ReceivedFile::write(std::string_view data) {
     return true;
 }
 
-bool ReceivedFile::commit(const std::string& name) {
+bool IncomingFile::commit(const std::string& name) {
     if (!file_) {
         errno = EBADF;
         return false;
@@ -82,10 +82,10 @@ bool ReceivedFile::commit(const std::string& name) {
     return false;
 }
 
-void ReceivedFile::discard() {
+void IncomingFile::discard() {
     file_.close();
     if (!temporaryName_.empty()) ::unlinkat(folder_, temporaryName_.c_str(), 0);
     temporaryName_.clear();
 }
 
-}  // namespace qel
+}  // namespace qel::remote
