@@ -61,6 +61,8 @@ void RemoteModeEngine::start() {
     display_.setStatus(reserved_ ? text::kWaiting : text::kPortInUse);
     for (int i = 0; i < kMaxStaleErrors && link_.lastError() != 0; ++i) {
     }
+    // The commands start in the folder served now, whatever Browse chooses later.
+    startFolder_.open(servedFolder());
     workerRunning_ = true;
     worker_ = std::thread([this] { serve(); });
 }
@@ -75,8 +77,9 @@ void RemoteModeEngine::requestExit() {
     abortRequested_ = true;
     stopSignal_.notify_all();
     if (link_.isConnected()) {
-        link_.disconnect();
+        // Logged first, so that it stands before what the broken-off transfer logs.
         display_.logLine(text::kClosing);
+        link_.disconnect();
     }
 }
 
@@ -94,7 +97,7 @@ void RemoteModeEngine::serve() {
     requestHigherPriority();
     RemoteSession session(link_, display_, abortRequested_, [this] { return servedFolder(); });
     session.blockSize = link_.blockPayload();
-    session.folder.open(servedFolder());
+    session.folder = std::move(startFolder_);
     while (!stopRequested_) {
         std::string telegram;
         if (!link_.listen(telegram)) {

@@ -6,6 +6,7 @@
 #include "client/QelComC.h"
 #include "remote/RemoteLink.h"
 #include "remote/RemoteModeDisplay.h"
+#include "remote/ServedFolder.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -61,6 +62,7 @@ class RemoteModeEngine {
     std::atomic<bool> abortRequested_ = false;
     std::atomic<bool> workerRunning_ = false;
     std::thread worker_;
+    ServedFolder startFolder_;
     bool reserved_ = false;
     bool finished_ = false;
 
