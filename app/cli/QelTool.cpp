@@ -3,6 +3,7 @@
 #include "cli/CncCommands.h"
 #include "cli/ConfigCommand.h"
 #include "cli/QelArguments.h"
+#include "cli/TransferCommands.h"
 #include "cli/Usage.h"
 #include "client/ConfiguredConnection.h"
 #include "client/LinkErrorText.h"
@@ -49,6 +50,7 @@ std::optional<ConfigRecord> configurationFor(const ConnectionChoice& choice, std
 struct Connection {
     LinkSettings link;
     std::unique_ptr<CncClient> client;
+    uint8_t options = 0;  // the configuration's option word
 };
 
 std::optional<Connection> connect(const ConnectionChoice& choice, LinkApi& api, std::ostream& err) {
@@ -65,6 +67,7 @@ std::optional<Connection> connect(const ConnectionChoice& choice, LinkApi& api, 
         if (!config) return std::nullopt;
         configName = std::string(textOf(config->name));
         connection.link = linkSettingsFor(*config);
+        connection.options = config->options;
         if (connection.link.linkType == DNC_LINK_TCP_SERVER) {
             err << "qel: configuration \"" << configName
                 << "\" waits for the CNC to call (TCP server); qel asks as a client\n";
@@ -97,14 +100,20 @@ int runQel(const std::vector<std::string>& args, std::ostream& out, std::ostream
         if (parsed->connectionGiven) return usageError(err, "config takes no connection");
         return runConfigCommand(parsed->words, out, err);
     }
-    if (!isCncCommand(parsed->command)) {
+    const bool transfer = isTransferCommand(parsed->command);
+    if (!transfer && !isCncCommand(parsed->command)) {
         return usageError(err, "unknown command \"" + parsed->command + "\"");
     }
-    problem = checkCncCommandWords(parsed->command, parsed->words);
+    problem = transfer ? checkTransferCommandWords(parsed->command, parsed->words)
+                       : checkCncCommandWords(parsed->command, parsed->words);
     if (!problem.empty()) return usageError(err, problem);
 
     std::optional<Connection> connection = connect(parsed->connection, api, err);
     if (!connection) return kFailed;
+    if (transfer) {
+        return runTransferCommand(*connection->client, connection->link, connection->options,
+                                  parsed->command, parsed->words, out, err);
+    }
     return runCncCommand(*connection->client, connection->link, parsed->command, parsed->words, out,
                          err);
 }
