@@ -3,6 +3,7 @@
 #include "cli/CncCommands.h"
 #include "cli/ConfigCommand.h"
 #include "cli/QelArguments.h"
+#include "cli/ServeCommand.h"
 #include "cli/TransferCommands.h"
 #include "cli/Usage.h"
 #include "client/ConfiguredConnection.h"
@@ -99,6 +100,13 @@ int runQel(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (parsed->command == "config") {
         if (parsed->connectionGiven) return usageError(err, "config takes no connection");
         return runConfigCommand(parsed->words, out, err);
+    }
+    if (parsed->command == "serve") {
+        const auto* address = std::get_if<DirectAddress>(&parsed->connection);
+        const std::optional<ConfigRecord> config =
+            address ? directTcpConfiguration(*address) : configurationFor(parsed->connection, err);
+        if (!config) return kFailed;
+        return runServeCommand(*config, parsed->words, out, err, api);
     }
     const bool transfer = isTransferCommand(parsed->command);
     if (!transfer && !isCncCommand(parsed->command)) {

@@ -23,6 +23,9 @@ const char* const kQelUsage =
     "  btr FILE...            behind-tape-reader sending of part programs (NAME.PM; not DataIO)\n"
     "                         Questions: --yes-all answers Yes to All, --no-replace keeps what\n"
     "                         exists; otherwise they are asked on a terminal, else answered Cancel\n"
+    "  serve [DIR]            remote mode: the CNC drives and qel serves DIR (default: the\n"
+    "                         current folder) until Ctrl+C or SIGTERM; log lines on standard\n"
+    "                         output; with -i HOST:PORT qel listens on PORT for the CNC's call\n"
     "  config list|show|select  the configurations of the settings file (qel config --help)\n"
     "  help                   this text\n"
     "Exit status: 0 done, 1 something failed, 2 usage error. QELVEVA_TRACE=1 traces telegrams.\n";

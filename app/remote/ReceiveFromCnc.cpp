@@ -46,7 +46,7 @@ Outcome receiveBlocks(RemoteSession& session, IncomingFile& file, std::string_vi
                       std::string& cncText) {
     if (!file.write(textPart(firstBlock))) return Outcome::WriteError;
     session.display.stepProgress();
-    session.abortRequested = false;
+    if (session.abortRequested) return Outcome::Failed;
     for (;;) {
         std::string data;
         if (!session.link.readBlock(data)) {
@@ -108,6 +108,9 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
     RemoteModeDisplay& display = session.display;
     display.enableExit(false);
     display.setStatus(printfText(text::kReceiving, cName));
+    // An Abort pressed before this transfer is forgotten; one pressed (or an Exit) from now on
+    // counts, even before the first block has arrived.
+    session.abortRequested = false;
     std::string firstBlock(telegram);
     // Old errors go, so that one left now tells that the CNC did not answer.
     for (int i = 0; i < kMaxStaleErrors && session.link.lastError() != 0; ++i) {

@@ -81,10 +81,17 @@ TEST_F(RemoteTransfers, AbortDuringReceiveBreaksOffAndDeletesThePart) {
     EXPECT_FALSE(abortRequested);
 }
 
-TEST_F(RemoteTransfers, AbortPressedBeforeTheFirstBlockIsForgotten) {
+TEST_F(RemoteTransfers, AbortBeforeTheTransferIsForgottenButCountsOnceItStarted) {
     abortRequested = true;
     EXPECT_EQ(perform("PRPMNEW", {"R PMone", "T FD"}), (Texts{"M RR", "T NB", "M OK"}));
     EXPECT_EQ(testing::readFile(served / "NEW.PM"), "one");
+    // Pressed while the first block was on its way: the receive stops right after it.
+    view.onProgress = [this](int changes) {
+        if (changes == 1) abortRequested = true;
+    };
+    EXPECT_EQ(perform("PRPMOTHER", {"R PMone", "T FD"}), (Texts{"M RR", "T BD"}));
+    EXPECT_EQ(logged(), Texts{"Transfer of 'OTHER.PM' aborted."});
+    EXPECT_FALSE(std::filesystem::exists(served / "OTHER.PM"));
 }
 
 // ---- PT: the CNC asks for a file ----
