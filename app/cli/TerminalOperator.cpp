@@ -1,15 +1,17 @@
 #include "cli/TerminalOperator.h"
 
-#include <cerrno>
 #include <poll.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace qel {
 
 namespace {
 constexpr int kPollMs = 100;
 
-bool has(uint32_t flags, uint32_t button) { return (flags & button) != 0; }
+bool has(uint32_t flags, uint32_t button) {
+    return (flags & button) != 0;
+}
 
 // The buttons a question shows, as terminal choices.
 std::vector<TerminalOperator::Choice> buttonsOf(uint32_t flags) {
@@ -34,11 +36,16 @@ uint32_t agreeing(uint32_t flags) {
 
 const char* nameOf(uint32_t answer) {
     switch (answer) {
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    case IDOK: return "OK";
-    case IDYESTOALL: return "Yes to All";
-    default: return "Cancel";
+        case IDYES:
+            return "Yes";
+        case IDNO:
+            return "No";
+        case IDOK:
+            return "OK";
+        case IDYESTOALL:
+            return "Yes to All";
+        default:
+            return "Cancel";
     }
 }
 }  // namespace
@@ -70,9 +77,9 @@ uint32_t TerminalOperator::ask(QuestionKind kind, std::string_view text, uint32_
         return agreeing(flags);
     }
     if (choices_.rule != AnswerRule::Ask && kind == QuestionKind::Continue) {
-        const uint32_t answer =
-            choices_.rule == AnswerRule::YesToAll ? agreeing(flags)
-                                                  : (has(flags, kRequestOk) ? IDOK : IDYES);
+        const uint32_t answer = choices_.rule == AnswerRule::YesToAll
+                                    ? agreeing(flags)
+                                    : (has(flags, kRequestOk) ? IDOK : IDYES);
         note("qel: " + oneLine(text) + " [" + nameOf(answer) + "]");
         return answer;
     }

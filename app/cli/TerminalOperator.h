@@ -31,7 +31,7 @@ struct TerminalChoices {
 };
 
 class TerminalOperator final : public TransferOperator {
-public:
+  public:
     // Answers are read from inputFd; interrupted (Ctrl-C) makes an open question Cancel.
     TerminalOperator(TerminalChoices choices, int inputFd, std::ostream& err,
                      const std::atomic<bool>& interrupted);
@@ -55,7 +55,7 @@ public:
         uint32_t answer;
     };
 
-private:
+  private:
     // Asks on the terminal until one of the choices is typed; IDCANCEL at the end of the input
     // or on Ctrl-C.
     uint32_t prompt(std::string_view text, const std::vector<Choice>& choices);

@@ -7,13 +7,13 @@
 #include "transfer/TransferRequestFlags.h"
 #include "transfer/Upload.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <unistd.h>
 
 namespace qel {
 
@@ -57,9 +57,12 @@ std::string parseWords(const std::string& command, const std::vector<std::string
         }
     }
     if (yesAll && noReplace) return "--yes-all and --no-replace exclude each other";
-    parsed.rule = yesAll ? AnswerRule::YesToAll : noReplace ? AnswerRule::NoReplace : AnswerRule::Ask;
+    parsed.rule = yesAll      ? AnswerRule::YesToAll
+                  : noReplace ? AnswerRule::NoReplace
+                              : AnswerRule::Ask;
     if (parsed.names.empty()) {
-        return command + (command == "receive" ? " needs at least one NAME" : " needs at least one FILE");
+        return command +
+               (command == "receive" ? " needs at least one NAME" : " needs at least one FILE");
     }
     if (parsed.newName && parsed.names.size() != 1) return "--as goes with one name only";
     if (command != "receive") {
@@ -86,10 +89,12 @@ std::string currentFolder() {
 // instead of ending qel at once.
 std::atomic<bool> interruptRequested{false};
 
-extern "C" void onInterrupt(int) { interruptRequested = true; }
+extern "C" void onInterrupt(int) {
+    interruptRequested = true;
+}
 
 class InterruptGuard {
-public:
+  public:
     InterruptGuard() {
         interruptRequested = false;
         struct sigaction action {};
@@ -101,7 +106,7 @@ public:
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-private:
+  private:
     struct sigaction previous_ {};
 };
 
@@ -117,8 +122,8 @@ int finish(const std::string& command, bool succeeded, const std::vector<std::st
 int runEngine(TransferEngine& engine, TerminalOperator& op, const std::string& command,
               CncClient& client, const LinkSettings& link, std::ostream& out, std::ostream& err) {
     if (!engine.start()) {
-        err << "qel: " << command << ": the link is busy: "
-            << linkFailureText(client.lastError(), link) << '\n';
+        err << "qel: " << command
+            << ": the link is busy: " << linkFailureText(client.lastError(), link) << '\n';
         return 1;
     }
     bool cancelled = false;
@@ -200,14 +205,15 @@ int runTransferCommand(CncClient& client, const LinkSettings& link, uint8_t opti
             names = {"*"};
         }
         TerminalOperator op(choices, STDIN_FILENO, err, interruptRequested);
-        DownloadEngine engine(client, op, names,
-                              receiveRequestFlags(options, link.linkType, parsed.newName.has_value()),
-                              folder);
+        DownloadEngine engine(
+            client, op, names,
+            receiveRequestFlags(options, link.linkType, parsed.newName.has_value()), folder);
         return runEngine(engine, op, command, client, link, out, err);
     }
     TerminalOperator op(choices, STDIN_FILENO, err, interruptRequested);
     UploadEngine engine(client, op, parsed.names,
-                        sendRequestFlags(options, link.linkType, parsed.newName.has_value()), folder);
+                        sendRequestFlags(options, link.linkType, parsed.newName.has_value()),
+                        folder);
     return runEngine(engine, op, command, client, link, out, err);
 }
 

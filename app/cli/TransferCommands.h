@@ -1,7 +1,7 @@
 // qel's transfer commands:
-//     receive [--as NEWNAME] [--yes-all | --no-replace] NAME...   CNC memories into the current folder
-//     send    [--as NEWNAME] [--yes-all | --no-replace] FILE...   files of the current folder
-//     btr     FILE...                                             behind-tape-reader sending
+//     receive [--as NEWNAME] [--yes-all | --no-replace] NAME...   CNC memories into the current
+//     folder send    [--as NEWNAME] [--yes-all | --no-replace] FILE...   files of the current
+//     folder btr     FILE...                                             behind-tape-reader sending
 // Each completed file is named on out, one line each; failures go to err. Exit status: 0 done,
 // 1 something failed.
 #pragma once

@@ -19,12 +19,14 @@ constexpr int kBlockReserve = 4;
 // pending link errors dropped before a start, at most
 constexpr int kErrorsDropped = 64;
 
-bool isYes(uint32_t answer) { return answer == IDYES || answer == IDYESTOALL; }
+bool isYes(uint32_t answer) {
+    return answer == IDYES || answer == IDYESTOALL;
+}
 }  // namespace
 
 // The progress window of one file: shown while the file is sent, gone on every way out.
 class BtrSender::ProgressWindow {
-public:
+  public:
     explicit ProgressWindow(TransferOperator& op) : op_(op) { op_.progressWindow(true); }
     ~ProgressWindow() { close(); }
     void close() {
@@ -32,7 +34,7 @@ public:
         shown_ = false;
     }
 
-private:
+  private:
     TransferOperator& op_;
     bool shown_ = true;
 };
@@ -84,10 +86,10 @@ bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
             if (answer == IDYESTOALL) answers |= kBtrPassStartFailures;
             return true;
         }
-        problem_ = name + ": the CNC did not start behind-tape-reader sending" +
-                   (client_.lastReceived().empty()
-                        ? std::string()
-                        : " (it answered \"" + client_.lastReceived() + "\")");
+        problem_ =
+            name + ": the CNC did not start behind-tape-reader sending" +
+            (client_.lastReceived().empty() ? std::string()
+                                            : " (it answered \"" + client_.lastReceived() + "\")");
         if ((answers & kBtrPassFailedSends) != 0) return true;
         const uint32_t answer = op_.ask(
             QuestionKind::Continue, texts::formatText(texts::kBtrNotStarted, {name}), kAskYesAllNo);
@@ -172,11 +174,12 @@ bool BtrSender::cancelRun(ProgressWindow& window) {
     return false;
 }
 
-bool BtrSender::sendFailed(const std::string& name, const std::string& cncText,
-                           uint32_t& answers, ProgressWindow& window) {
+bool BtrSender::sendFailed(const std::string& name, const std::string& cncText, uint32_t& answers,
+                           ProgressWindow& window) {
     if (client_.transferState() != TransferState::Idle) client_.abort();
     window.close();
-    problem_ = name + (cncText.empty() ? ": communication failure" : ": the CNC reports: " + cncText);
+    problem_ =
+        name + (cncText.empty() ? ": communication failure" : ": the CNC reports: " + cncText);
     if ((answers & kBtrPassFailedSends) != 0) return !cancelled();
     const std::string message = cncText.empty()
                                     ? texts::formatText(texts::kBtrCommFailure, {name})
@@ -195,9 +198,9 @@ bool BtrSender::readFailed(const std::string& name, int failure, uint32_t& answe
     client_.abort();
     window.close();
     if ((answers & kBtrPassReadFailures) != 0) return true;
-    const uint32_t answer = op_.ask(QuestionKind::Continue,
-                                    texts::formatText(texts::kBtrReadFailure, {name}),
-                                    kAskYesAllNoWarning);
+    const uint32_t answer =
+        op_.ask(QuestionKind::Continue, texts::formatText(texts::kBtrReadFailure, {name}),
+                kAskYesAllNoWarning);
     if (!isYes(answer)) return false;
     if (answer == IDYESTOALL) answers |= kBtrPassReadFailures;
     return true;
@@ -207,7 +210,9 @@ BtrCommand::BtrCommand(CncClient& client, TransferOperator& op, std::vector<std:
                        std::string folder)
     : sender_(client, op, std::move(folder)), names_(std::move(names)) {}
 
-BtrCommand::~BtrCommand() { stop(); }
+BtrCommand::~BtrCommand() {
+    stop();
+}
 
 void BtrCommand::start() {
     if (worker_.joinable() || finished_) return;
@@ -253,6 +258,8 @@ std::vector<std::string> BtrCommand::completedFiles() const {
     return sender_.completedFiles();
 }
 
-std::string BtrCommand::problem() const { return finished_ ? sender_.problem() : std::string(); }
+std::string BtrCommand::problem() const {
+    return finished_ ? sender_.problem() : std::string();
+}
 
 }  // namespace qel

@@ -20,14 +20,15 @@
 namespace qel {
 
 // Bits of the answer word one BTR command shares across its files: Yes to All given ...
-inline constexpr uint32_t kBtrPassFailedSends = 0x02;    // ... for a failed send or a refused start
-inline constexpr uint32_t kBtrPassReadFailures = 0x04;   // ... for a local read failure
-inline constexpr uint32_t kBtrPassStartFailures = 0x08;  // ... for a communication failure at the start
+inline constexpr uint32_t kBtrPassFailedSends = 0x02;   // ... for a failed send or a refused start
+inline constexpr uint32_t kBtrPassReadFailures = 0x04;  // ... for a local read failure
+inline constexpr uint32_t kBtrPassStartFailures =
+    0x08;  // ... for a communication failure at the start
 
 // Sends single files; runs on whichever thread calls it. cancel() and secondTick() may come
 // from another thread.
 class BtrSender {
-public:
+  public:
     BtrSender(CncClient& client, TransferOperator& op, std::string folder);
 
     // Sends one file of the folder. True: go on with the next file of the command.
@@ -47,7 +48,7 @@ public:
     const std::vector<std::string>& completedFiles() const { return completed_; }
     const std::string& problem() const { return problem_; }
 
-private:
+  private:
     enum class Await { Next, Stopped, LinkFailed, Cancelled };
     class ProgressWindow;
 
@@ -76,7 +77,7 @@ private:
 // One BTR command: its files in order on a worker thread, one answer word for all of them,
 // ending at the first file whose sending says stop.
 class BtrCommand {
-public:
+  public:
     BtrCommand(CncClient& client, TransferOperator& op, std::vector<std::string> names,
                std::string folder);
     ~BtrCommand();
@@ -98,7 +99,7 @@ public:
     std::vector<std::string> completedFiles() const;
     std::string problem() const;
 
-private:
+  private:
     void run();
 
     BtrSender sender_;

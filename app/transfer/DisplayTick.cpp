@@ -11,8 +11,8 @@ TickOutput DisplayTick::advance(const TickInput& input) {
     TickOutput out;
     out.rate = meter_.sample(input.bytesThisTick, input.nowMs);
     // The send dialog keeps the sheet flying across one quiet tick between blocks.
-    out.animate = input.bytesThisTick != 0 ||
-                  (direction_ == TransferDirection::Send && previousBytes_ != 0);
+    out.animate =
+        input.bytesThisTick != 0 || (direction_ == TransferDirection::Send && previousBytes_ != 0);
     previousBytes_ = input.bytesThisTick;
 
     if (out.rate != 0.0f && waiting_) {

@@ -23,18 +23,18 @@ struct TickInput {
 struct TickOutput {
     float rate = 0.0f;  // KB/s
     bool animate = false;
-    std::optional<int> status;         // XS_TRANSFER or XS_WAIT_CNC when that changes
-    std::optional<std::string> speed;  // "%.2f", once a second
-    std::optional<std::string> timeLeftFile;   // every two seconds
+    std::optional<int> status;                // XS_TRANSFER or XS_WAIT_CNC when that changes
+    std::optional<std::string> speed;         // "%.2f", once a second
+    std::optional<std::string> timeLeftFile;  // every two seconds
     std::optional<std::string> timeLeftTotal;
 };
 
 class DisplayTick {
-public:
+  public:
     explicit DisplayTick(TransferDirection direction) : direction_(direction) {}
     TickOutput advance(const TickInput& input);
 
-private:
+  private:
     TransferDirection direction_;
     CRateMeter meter_;
     uint32_t ticks_ = 0;

@@ -19,7 +19,9 @@ constexpr uint32_t kContinueAll = 0x02;
 // A "%" with the eighth bit set: the line runs with a parity the link does not expect.
 constexpr unsigned char kPercentWithParity = 0xA5;
 
-bool isYes(uint32_t answer) { return answer == IDYES || answer == IDYESTOALL; }
+bool isYes(uint32_t answer) {
+    return answer == IDYES || answer == IDYESTOALL;
+}
 
 std::string kilobytes(uint64_t bytes) {
     char text[32];
@@ -36,14 +38,14 @@ std::string refusalOf(CncClient& client) {
 }  // namespace
 
 class DownloadEngine::StreamSink final : public ProgramSplitter::Sink {
-public:
+  public:
     explicit StreamSink(DownloadEngine& engine) : engine_(engine) {}
     bool startProgram(const std::string& name) override {
         return engine_.completeLocal() && engine_.openLocal(name, true);
     }
     bool writeData(std::string_view data) override { return engine_.writeLocal(data); }
 
-private:
+  private:
     DownloadEngine& engine_;
 };
 
@@ -54,7 +56,9 @@ DownloadEngine::DownloadEngine(CncClient& client, TransferOperator& op,
       flags_(flags),
       folder_(std::move(folder)) {}
 
-DownloadEngine::~DownloadEngine() { stopWorker(); }
+DownloadEngine::~DownloadEngine() {
+    stopWorker();
+}
 
 void DownloadEngine::work() {
     size_t index = 0;
@@ -71,7 +75,9 @@ void DownloadEngine::work() {
     op_.beep();
 }
 
-void DownloadEngine::afterWork() { dropPartialFile(); }
+void DownloadEngine::afterWork() {
+    dropPartialFile();
+}
 
 bool DownloadEngine::openNextMemory(size_t& index, std::string& name) {
     name = names_[index++];
@@ -199,8 +205,7 @@ bool DownloadEngine::openLocal(std::string name, bool inStream) {
     skip_ = false;
     const bool nameless = !name.empty() && name[0] == '*';
     if ((flags_ & kReceiveAskNames) != 0 || nameless) {
-        const auto entered =
-            op_.askNewName(texts::formatText(texts::kEnterNewName, {name}), name);
+        const auto entered = op_.askNewName(texts::formatText(texts::kEnterNewName, {name}), name);
         if (entered) {
             name = *entered;
         } else if (nameless) {
@@ -219,9 +224,9 @@ bool DownloadEngine::openLocal(std::string name, bool inStream) {
     std::optional<std::string> replacing;
     if (isPlainFileName(name)) replacing = findExistingFile(folder_, name);
     if (replacing && (answers_ & kReplaceAll) == 0) {
-        const uint32_t answer = op_.ask(QuestionKind::Replace,
-                                        texts::formatText(texts::kReplaceLocalFile, {*replacing}),
-                                        kAskYesAllNoCancel);
+        const uint32_t answer =
+            op_.ask(QuestionKind::Replace,
+                    texts::formatText(texts::kReplaceLocalFile, {*replacing}), kAskYesAllNoCancel);
         if (answer == IDNO) {
             // A single memory is broken off at once; a refused program of a stream is read and
             // dropped, so that the programs after it still arrive.
@@ -262,8 +267,7 @@ bool DownloadEngine::writeLocal(std::string_view data) {
         const int failure = file_.write(data);
         if (failure == 0) break;
         const FileErrorCause cause = fileErrorCause(failure);
-        trace("Unable to write to %s, cause = %d\n", file_.name().c_str(),
-              static_cast<int>(cause));
+        trace("Unable to write to %s, cause = %d\n", file_.name().c_str(), static_cast<int>(cause));
         if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
                          texts::kBoxCaption, texts::receiveWriteErrorText(cause, file_.name()))) {
             noteFailure(file_.name() + ": cannot write the local file: " + std::strerror(failure));
@@ -285,8 +289,8 @@ bool DownloadEngine::completeLocal() {
         trace("Unable to open %s, cause = %d\n", file_.name().c_str(), static_cast<int>(cause));
         if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
                          texts::kBoxCaption, texts::receiveOpenErrorText(cause, file_.name()))) {
-            noteFailure(file_.name() + ": cannot put the local file in place: " +
-                        std::strerror(failure));
+            noteFailure(file_.name() +
+                        ": cannot put the local file in place: " + std::strerror(failure));
             dropPartialFile();
             return false;
         }
@@ -304,8 +308,10 @@ void DownloadEngine::dropPartialFile() {
 void DownloadEngine::abortRun(std::string why) {
     client_.abort();
     dropPartialFile();
-    if (why.empty() || currentName_.empty()) noteFailure(std::move(why));
-    else noteFailure(currentName_ + ": " + why);
+    if (why.empty() || currentName_.empty())
+        noteFailure(std::move(why));
+    else
+        noteFailure(currentName_ + ": " + why);
     setStatus(XS_STOPPING);
 }
 

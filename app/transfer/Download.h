@@ -21,14 +21,14 @@ inline constexpr uint32_t kReceivePercentB = 0x02;  // OPT_PERCENT_B
 inline constexpr uint32_t kReceiveAskNames = 0x04;  // Receive as
 
 class DownloadEngine final : public TransferEngine {
-public:
+  public:
     // names: memories as the CNC pane names them ("PROG1.PM", "PM.PM" for a whole type, "*" for
     // the nameless stream of a DataIO link). folder: where the files go.
     DownloadEngine(CncClient& client, TransferOperator& op, std::vector<std::string> names,
                    uint32_t flags, std::string folder);
     ~DownloadEngine() override;
 
-private:
+  private:
     // How a memory's data arrives: the first non-empty block, the end, or a failure.
     enum class Read { Data, End, Failed };
     class StreamSink;

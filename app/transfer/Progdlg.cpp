@@ -38,14 +38,16 @@ std::string ProgressState::text() const {
     const double kilobytes = static_cast<double>(position_) / 1024.0;
     const long long rate = rate_;
     switch (mode_) {
-    case kAmountAndRate:
-        std::snprintf(text, sizeof text, "(%.2f KB at %lld Bps)", kilobytes, rate);
-        break;
-    case kPercentAmountAndRate:
-        std::snprintf(text, sizeof text, "%d %c (%.2f KB at %lld Bps)", percent(), '%', kilobytes,
-                      rate);
-        break;
-    default: std::snprintf(text, sizeof text, "%d %c", percent(), '%'); break;
+        case kAmountAndRate:
+            std::snprintf(text, sizeof text, "(%.2f KB at %lld Bps)", kilobytes, rate);
+            break;
+        case kPercentAmountAndRate:
+            std::snprintf(text, sizeof text, "%d %c (%.2f KB at %lld Bps)", percent(), '%',
+                          kilobytes, rate);
+            break;
+        default:
+            std::snprintf(text, sizeof text, "%d %c", percent(), '%');
+            break;
     }
     return text;
 }

@@ -9,7 +9,7 @@
 namespace qel {
 
 class ProgressState {
-public:
+  public:
     enum DisplayMode : int {
         kPercentOnly = 0,
         kAmountAndRate = 1,
@@ -37,7 +37,7 @@ public:
     // "42 %", "(1.23 KB at 456 Bps)" or "42 % (1.23 KB at 456 Bps)" by display mode.
     std::string text() const;
 
-private:
+  private:
     int64_t lower_ = 0;
     int64_t upper_ = 100;
     int64_t step_ = 10;

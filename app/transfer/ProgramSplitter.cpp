@@ -5,10 +5,18 @@
 namespace qel {
 
 namespace {
-bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
-bool isHeaderEnd(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isBlockLetter(char c) { return c == 'N' || c == 'n'; }
+bool isLineEnd(char c) {
+    return c == '\r' || c == '\n';
+}
+bool isHeaderEnd(char c) {
+    return c == '\r' || c == '\n' || c == '\0';
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isBlockLetter(char c) {
+    return c == 'N' || c == 'n';
+}
 
 // Whether a run of decimal digits is 9000 or more, without overflowing on a long run.
 bool atLeastFirstProgramNumber(std::string_view digits) {
@@ -41,9 +49,12 @@ bool ProgramSplitter::emit(size_t count) {
 ProgramSplitter::Step ProgramSplitter::process() {
     while (!held_.empty()) {
         Step step = Step::Done;
-        if (droppingHeader_) step = dropRestOfHeader();
-        else if (lineStart_) step = atLineStart();
-        else step = inLine();
+        if (droppingHeader_)
+            step = dropRestOfHeader();
+        else if (lineStart_)
+            step = atLineStart();
+        else
+            step = inLine();
         if (step != Step::Done) return step;
     }
     return Step::Done;
@@ -98,8 +109,7 @@ ProgramSplitter::Step ProgramSplitter::headerLine() {
     } else {
         name = code + "." + code;
         // Only the first header looks at the line after it for the number of its program.
-        if (modeBefore == kBeforeFirstHeader && next < held_.size() &&
-            isBlockLetter(held_[next])) {
+        if (modeBefore == kBeforeFirstHeader && next < held_.size() && isBlockLetter(held_[next])) {
             const size_t digits = digitRun(next + 1);
             if (digits == std::string::npos) return Step::NeedMore;
             const std::string_view number = std::string_view(held_).substr(next + 1, digits);

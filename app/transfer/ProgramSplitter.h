@@ -17,9 +17,9 @@
 namespace qel {
 
 class ProgramSplitter {
-public:
+  public:
     class Sink {
-    public:
+      public:
         virtual ~Sink() = default;
         // Ends the program before (if any) and starts the named one. False stops the splitting.
         virtual bool startProgram(const std::string& name) = 0;
@@ -47,7 +47,7 @@ public:
 
     int mode() const { return mode_; }
 
-private:
+  private:
     enum class Step { Done, NeedMore, Refused };
 
     Step process();

@@ -2,14 +2,14 @@
 
 #include "transfer/LocalFileNames.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
 
 namespace qel {
 
@@ -71,8 +71,7 @@ int ReceivedFile::write(std::string_view data) {
 int ReceivedFile::putInPlace(const std::string& target) {
     if (replacing_) return ::rename(partPath_.c_str(), target.c_str()) == 0 ? 0 : errno;
     // No agreement to replace: a file that appeared meanwhile under the name stays.
-    if (::renameat2(AT_FDCWD, partPath_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) ==
-        0) {
+    if (::renameat2(AT_FDCWD, partPath_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
     if (errno != EINVAL && errno != ENOSYS) return errno;

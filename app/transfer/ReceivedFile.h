@@ -5,15 +5,15 @@
 
 #include "config/UniqueFd.h"
 
+#include <sys/types.h>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace qel {
 
 class ReceivedFile {
-public:
+  public:
     ReceivedFile() = default;
     ~ReceivedFile() { discard(); }
     ReceivedFile(const ReceivedFile&) = delete;
@@ -37,7 +37,7 @@ public:
     const std::string& name() const { return name_; }
     off_t size() const { return written_; }
 
-private:
+  private:
     int putInPlace(const std::string& target);
 
     UniqueFd fd_;

@@ -2,11 +2,11 @@
 
 #include "transfer/LocalFileNames.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace qel {
 

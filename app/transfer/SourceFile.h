@@ -4,14 +4,14 @@
 
 #include "config/UniqueFd.h"
 
+#include <sys/types.h>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 namespace qel {
 
 class SourceFile {
-public:
+  public:
     // Returns 0 or the errno value of the failure.
     int open(const std::string& folder, const std::string& name);
     // Reads up to count bytes following the last complete read; data is empty at the end of
@@ -23,7 +23,7 @@ public:
     bool isOpen() const { return static_cast<bool>(fd_); }
     int64_t size() const { return size_; }
 
-private:
+  private:
     UniqueFd fd_;
     int64_t size_ = 0;
     off_t position_ = 0;

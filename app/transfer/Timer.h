@@ -7,7 +7,7 @@
 namespace qel {
 
 class CRateMeter {
-public:
+  public:
     static constexpr int kMaxSamples = 40;
 
     void reset() { count_ = 0; }
@@ -21,7 +21,7 @@ public:
     // a rate near 0. Differences are taken unsigned, so the 49-day wrap costs one small rate.
     static uint32_t nowMs();
 
-private:
+  private:
     struct Sample {
         uint32_t ms = 0;
         uint32_t bytes = 0;

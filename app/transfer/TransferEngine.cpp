@@ -11,11 +11,12 @@
 
 namespace qel {
 
-TransferEngine::TransferEngine(CncClient& client, TransferOperator& op,
-                               TransferDirection direction)
+TransferEngine::TransferEngine(CncClient& client, TransferOperator& op, TransferDirection direction)
     : client_(client), op_(op), direction_(direction), display_(direction) {}
 
-TransferEngine::~TransferEngine() { stopWorker(); }
+TransferEngine::~TransferEngine() {
+    stopWorker();
+}
 
 bool TransferEngine::isDataIoLink() const {
     const int type = client_.linkType();
@@ -73,7 +74,9 @@ bool TransferEngine::cancel() {
     return wasRunning;
 }
 
-void TransferEngine::stop() { stopWorker(); }
+void TransferEngine::stop() {
+    stopWorker();
+}
 
 void TransferEngine::stopWorker() {
     if (!worker_.joinable()) return;
@@ -94,9 +97,8 @@ bool TransferEngine::waitFinished(std::chrono::milliseconds limit) {
 
 bool TransferEngine::pause(std::chrono::milliseconds duration, bool wakeOnCancel) {
     std::unique_lock lock(waitLock_);
-    const bool interrupted = wake_.wait_for(lock, duration, [&] {
-        return stopRequested_ || (wakeOnCancel && running_.load() == 0);
-    });
+    const bool interrupted = wake_.wait_for(
+        lock, duration, [&] { return stopRequested_ || (wakeOnCancel && running_.load() == 0); });
     return !interrupted;
 }
 
@@ -136,7 +138,9 @@ uint64_t TransferEngine::fileBytes() const {
     return fileBytes_;
 }
 
-TickInput TransferEngine::timeLeftInput(uint64_t) const { return {}; }
+TickInput TransferEngine::timeLeftInput(uint64_t) const {
+    return {};
+}
 
 void TransferEngine::tick() {
     uint64_t moved = 0;
@@ -186,9 +190,12 @@ std::string TransferEngine::problem() const {
 void TransferEngine::reportLinkError(const std::string& name, const std::string& cncText) {
     const int code = client_.lastError();
     std::string problem;
-    if (code != 0) problem = name + ": " + linkErrorText(code);
-    else if (!cncText.empty()) problem = name + ": the CNC broke off: " + cncText;
-    else problem = name + ": the transfer broke off";
+    if (code != 0)
+        problem = name + ": " + linkErrorText(code);
+    else if (!cncText.empty())
+        problem = name + ": the CNC broke off: " + cncText;
+    else
+        problem = name + ": the transfer broke off";
     noteFailure(std::move(problem));
     op_.ask(QuestionKind::Report, texts::linkErrorReportText(code, name), kAskOkStop);
 }

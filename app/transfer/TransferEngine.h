@@ -33,7 +33,7 @@ struct TransferPauses {
 };
 
 class TransferEngine {
-public:
+  public:
     virtual ~TransferEngine();
     TransferEngine(const TransferEngine&) = delete;
     TransferEngine& operator=(const TransferEngine&) = delete;
@@ -67,7 +67,7 @@ public:
     // What went wrong last, in a line: the CNC's reason or the link error; empty when nothing.
     std::string problem() const;
 
-protected:
+  protected:
     TransferEngine(CncClient& client, TransferOperator& op, TransferDirection direction);
 
     // The run, on the worker thread. It ends with status XS_COMPLETE or XS_STOPPING.
@@ -101,7 +101,7 @@ protected:
     CncClient& client_;
     TransferOperator& op_;
 
-private:
+  private:
     void run();
     void setStatusFromTick(int status);
 

@@ -40,7 +40,7 @@ enum class TransferField {
 };
 
 class TransferOperator {
-public:
+  public:
     virtual ~TransferOperator() = default;
 
     // The question box: text with the buttons and icon of the flag word (RequestFlags.h).

@@ -11,7 +11,7 @@ enum TransferStatus : int {
     XS_WAIT_CNC = 2,
     XS_TRANSFER = 3,
     XS_WAIT_USER = 4,
-    XS_COMPLETE = 99,  // final: the dialog closes itself
+    XS_COMPLETE = 99,   // final: the dialog closes itself
     XS_STOPPING = 100,  // final: the dialog closes itself
     XS_ERROR = -1,
 };

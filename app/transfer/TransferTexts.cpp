@@ -41,12 +41,18 @@ constexpr std::string_view kReceiveTimeout =
 std::string openErrorText(FileErrorCause cause, std::string_view name,
                           std::string_view hardwareText) {
     switch (cause) {
-    case kCauseHardwareIo: return std::string(hardwareText);
-    case kCauseFileNotFound: return formatText(kFileGone, {name});
-    case kCauseTooManyOpenFiles: return std::string(kTooManyFiles);
-    case kCauseAccessDenied: return formatText(kAccessDenied, {name});
-    case kCauseSharingViolation: return formatText(kHeldByOtherProgram, {name});
-    default: return formatText(kCannotOpen, {name});
+        case kCauseHardwareIo:
+            return std::string(hardwareText);
+        case kCauseFileNotFound:
+            return formatText(kFileGone, {name});
+        case kCauseTooManyOpenFiles:
+            return std::string(kTooManyFiles);
+        case kCauseAccessDenied:
+            return formatText(kAccessDenied, {name});
+        case kCauseSharingViolation:
+            return formatText(kHeldByOtherProgram, {name});
+        default:
+            return formatText(kCannotOpen, {name});
     }
 }
 
@@ -91,11 +97,15 @@ std::string sendReadErrorText(FileErrorCause cause, std::string_view name) {
 
 std::string linkErrorReportText(int lastError, std::string_view name) {
     switch (lastError) {
-    case 7:
-    case 8: return formatText(kTransmissionError, {name});
-    case 11: return formatText(kHardwareFailure, {name});
-    case 12: return formatText(kReceiveTimeout, {name});
-    default: return formatText(kCommunicationError, {name});
+        case 7:
+        case 8:
+            return formatText(kTransmissionError, {name});
+        case 11:
+            return formatText(kHardwareFailure, {name});
+        case 12:
+            return formatText(kReceiveTimeout, {name});
+        default:
+            return formatText(kCommunicationError, {name});
     }
 }
 

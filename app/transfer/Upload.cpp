@@ -17,7 +17,9 @@ constexpr uint32_t kReplaceAll = 0x01;
 constexpr size_t kHeaderNameLength = 7;
 constexpr size_t kHeaderProbe = 4;
 
-bool isYes(uint32_t answer) { return answer == IDYES || answer == IDYESTOALL; }
+bool isYes(uint32_t answer) {
+    return answer == IDYES || answer == IDYESTOALL;
+}
 
 std::string kilobytes(uint64_t bytes) {
     char text[32];
@@ -27,7 +29,8 @@ std::string kilobytes(uint64_t bytes) {
 
 uint32_t clampedDifference(int64_t size, uint64_t done) {
     if (size <= 0 || static_cast<uint64_t>(size) <= done) return 0;
-    return static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(size) - done, UINT32_MAX));
+    return static_cast<uint32_t>(
+        std::min<uint64_t>(static_cast<uint64_t>(size) - done, UINT32_MAX));
 }
 }  // namespace
 
@@ -67,7 +70,9 @@ UploadEngine::UploadEngine(CncClient& client, TransferOperator& op, std::vector<
     }
 }
 
-UploadEngine::~UploadEngine() { stopWorker(); }
+UploadEngine::~UploadEngine() {
+    stopWorker();
+}
 
 std::vector<FileRecord> UploadEngine::records() const {
     std::lock_guard guard(recordLock_);
@@ -81,7 +86,8 @@ TickInput UploadEngine::timeLeftInput(uint64_t fileBytes) const {
     input.sizesKnown = true;
     input.fileRemaining = clampedDifference(records_[current_].size, fileBytes);
     int64_t total = 0;
-    for (size_t i = current_; i < records_.size(); ++i) total += std::max<int64_t>(0, records_[i].size);
+    for (size_t i = current_; i < records_.size(); ++i)
+        total += std::max<int64_t>(0, records_[i].size);
     input.totalRemaining = clampedDifference(total, fileBytes);
     return input;
 }
@@ -150,8 +156,8 @@ bool UploadEngine::openNextFile() {
         records_[at].size = size = file_.size();
     }
     if ((flags_ & kSendAskNames) != 0) {
-        const auto entered = op_.askNewName(
-            texts::formatText(texts::kEnterNewName, {destination_}), destination_);
+        const auto entered =
+            op_.askNewName(texts::formatText(texts::kEnterNewName, {destination_}), destination_);
         if (entered) destination_ = *entered;
     }
     op_.fieldChanged(TransferField::FileName, destination_);
@@ -177,10 +183,9 @@ UploadEngine::Open UploadEngine::openMemory() {
     if (kind == kFailureNotReady) {
         setStatus(XS_WAIT_USER);
         if ((answers_ & kReplaceAll) == 0) {
-            const uint32_t answer =
-                op_.ask(QuestionKind::Replace,
-                        texts::formatText(texts::kReplaceMemory, {destination_}),
-                        kAskYesAllNoCancel);
+            const uint32_t answer = op_.ask(
+                QuestionKind::Replace, texts::formatText(texts::kReplaceMemory, {destination_}),
+                kAskYesAllNoCancel);
             if (answer == IDNO) return Open::Skip;
             if (!isYes(answer)) {
                 noteFailure(destination_ + ": not replaced, the run was cancelled");
@@ -284,7 +289,8 @@ bool UploadEngine::readBlock(std::string& block) {
     const int64_t size = file_.size();
     int percent = 100;
     if (size >= 100) {
-        percent = static_cast<int>(std::min<uint64_t>(100, sent / static_cast<uint64_t>(size / 100)));
+        percent =
+            static_cast<int>(std::min<uint64_t>(100, sent / static_cast<uint64_t>(size / 100)));
     }
     op_.progressChanged(percent, true);
     op_.fieldChanged(TransferField::Amount, kilobytes(sent));

@@ -33,7 +33,7 @@ std::string programHeader(uint32_t flags, const std::string& destination, bool h
                           bool firstFile);
 
 class UploadEngine final : public TransferEngine {
-public:
+  public:
     // Looks at every file at once (size, whether it begins with "%").
     UploadEngine(CncClient& client, TransferOperator& op, std::vector<std::string> names,
                  uint32_t flags, std::string folder);
@@ -41,7 +41,7 @@ public:
 
     std::vector<FileRecord> records() const;
 
-private:
+  private:
     enum class Open { Opened, Skip, Stop };
 
     void work() override;

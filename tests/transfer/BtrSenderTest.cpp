@@ -51,12 +51,16 @@ TEST_F(BtrTest, EachBlockWaitsForTheCncHoweverManyTimeOutsItTakes) {
     // Blocks of 120 bytes: two whole ones, then 10 bytes, then the end.
     folder.write("PROG1.PM", std::string(250, 'x'));
     link.replies = {reply("M RR")};
-    link.listens = {reply("T NB"), failure(DNC_ERR_TIMEOUT), failure(DNC_ERR_TIMEOUT),
-                    reply("T NB"), reply("T NB"), reply("M OK")};
+    link.listens = {reply("T NB"),
+                    failure(DNC_ERR_TIMEOUT),
+                    failure(DNC_ERR_TIMEOUT),
+                    reply("T NB"),
+                    reply("T NB"),
+                    reply("M OK")};
     EXPECT_TRUE(sender.sendFile("PROG1.PM", answers));
-    EXPECT_EQ(link.sentTexts(), (Texts{"BRPMPROG1", "R PM" + std::string(120, 'x'),
-                                       "R PM" + std::string(120, 'x'), "R PM" + std::string(10, 'x'),
-                                       "T FD"}));
+    EXPECT_EQ(link.sentTexts(),
+              (Texts{"BRPMPROG1", "R PM" + std::string(120, 'x'), "R PM" + std::string(120, 'x'),
+                     "R PM" + std::string(10, 'x'), "T FD"}));
     EXPECT_EQ(op.fields[TransferField::ProgressLine], "Sending memory: 'PROG1.PM' (0.24 KB)");
     // Each whole block read after the first steps the bar; the short last one does not; the
     // end shows 100 %.

@@ -14,8 +14,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::failure;
-using testing::FakeReply;
 using testing::FakeLink;
+using testing::FakeReply;
 using testing::reply;
 using testing::ScriptedOperator;
 using testing::TempFolder;
@@ -40,8 +40,8 @@ struct DownloadTest : ::testing::Test {
     std::unique_ptr<DownloadEngine> engine;
 
     void start(Texts names, uint32_t flags = 0) {
-        engine = std::make_unique<DownloadEngine>(client, op, std::move(names), flags,
-                                                  folder.str());
+        engine =
+            std::make_unique<DownloadEngine>(client, op, std::move(names), flags, folder.str());
         engine->setPauses(kNoPauses);
         ASSERT_TRUE(engine->start());
     }
@@ -174,8 +174,8 @@ TEST_F(DownloadTest, ABrokenTransferIsReportedByItsLinkErrorAndLeavesNoFile) {
         receive({"PROG1.PM"});
         ASSERT_EQ(op.questions.size(), 1u) << report;
         EXPECT_EQ(op.questions[0].flags, 0x10020u);
-        EXPECT_EQ(op.questions[0].text, texts::linkErrorReportText(
-                                            broken.ok ? 0 : broken.errorCode, "PROG1.PM"));
+        EXPECT_EQ(op.questions[0].text,
+                  texts::linkErrorReportText(broken.ok ? 0 : broken.errorCode, "PROG1.PM"));
         EXPECT_TRUE(folder.entries().empty());
         EXPECT_EQ(engine->status(), XS_STOPPING);
     }
@@ -195,8 +195,8 @@ TEST_F(DownloadTest, CancelWhileReceivingDeletesThePartialFileAndKeepsCompletedO
     link.replies = {reply("M RT"), reply("R PMone"), reply("T FD"),
                     reply("M RT"), reply("R PMtwo"), reply("R PMmore")};
     receive({"PROG1.PM", "PROG2.PM"});
-    EXPECT_EQ(link.sentTexts(), (Texts{"PTPMPROG1", "T NB", "T NB", "M OK", "PTPMPROG2", "T NB",
-                                       "T BD"}));
+    EXPECT_EQ(link.sentTexts(),
+              (Texts{"PTPMPROG1", "T NB", "T NB", "M OK", "PTPMPROG2", "T NB", "T BD"}));
     EXPECT_EQ(folder.entries(), Names{"PROG1.PM"});
     EXPECT_EQ(engine->status(), XS_STOPPING);
     EXPECT_FALSE(engine->succeeded());

@@ -5,6 +5,7 @@
 #include "client/LinkApi.h"
 #include "transfer/TransferOperator.h"
 
+#include <unistd.h>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -15,7 +16,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace qel::testing {
@@ -29,7 +29,7 @@ struct AskedQuestion {
 // Answers from queues: ask() with IDCANCEL, confirm() with false and askNewName() with Cancel
 // once its queue is empty.
 class ScriptedOperator : public TransferOperator {
-public:
+  public:
     std::deque<uint32_t> answers;
     std::deque<bool> confirmations;
     std::deque<std::optional<std::string>> newNames;
@@ -93,7 +93,7 @@ public:
     std::vector<bool> windows;
     int beeps = 0;
 
-private:
+  private:
     template <typename T>
     static T pop(std::deque<T>& queue, T fallback) {
         if (queue.empty()) return fallback;
@@ -138,7 +138,7 @@ struct TempFolder {
 // Forwards to another link and calls a hook before each listen, so that a test can act while
 // the client waits for the CNC.
 class WatchedLink final : public LinkApi {
-public:
+  public:
     explicit WatchedLink(LinkApi& inner) : inner_(inner) {}
     std::function<void()> beforeListen;
 
@@ -163,7 +163,7 @@ public:
     int32_t reserve(int32_t handle) override { return inner_.reserve(handle); }
     int32_t release(int32_t handle) override { return inner_.release(handle); }
 
-private:
+  private:
     LinkApi& inner_;
 };
 

@@ -55,9 +55,9 @@ TEST_F(UploadTest, AFileGoesOutInBlocksAndTheCncConfirmsItsEnd) {
     folder.write("PROG1.PM", std::string(300, 'x'));
     link.replies = {reply("M RR"), reply("T NB"), reply("T NB"), reply("T NB"), reply("M OK")};
     send({"PROG1.PM"});
-    EXPECT_EQ(link.sentTexts(), (Texts{"PRPMPROG1", "R PM" + std::string(124, 'x'),
-                                       "R PM" + std::string(124, 'x'),
-                                       "R PM" + std::string(52, 'x'), "T FD"}));
+    EXPECT_EQ(link.sentTexts(),
+              (Texts{"PRPMPROG1", "R PM" + std::string(124, 'x'), "R PM" + std::string(124, 'x'),
+                     "R PM" + std::string(52, 'x'), "T FD"}));
     EXPECT_EQ(engine->status(), XS_COMPLETE);
     EXPECT_TRUE(engine->succeeded());
     EXPECT_EQ(engine->completedFiles(), Texts{"PROG1.PM"});
@@ -98,12 +98,12 @@ TEST_F(UploadTest, AnExistingMemoryIsReplacedAfterDeletingItOrSkipped) {
     folder.write("C.PM", "c");
     // A: No, skipped. B: Yes, deleted and sent. C: Yes, but the CNC still refuses the name.
     op.answers = {IDNO, IDYES, IDYES, IDOK};
-    link.replies = {reply("M NR"),                                              // A
+    link.replies = {reply("M NR"),                                                              // A
                     reply("M NR"), reply("M OK"), reply("M RR"), reply("T NB"), reply("M OK"),  // B
-                    reply("M NR"), reply("M OK"), reply("M NR")};               // C
+                    reply("M NR"), reply("M OK"), reply("M NR")};                               // C
     send({"A.PM", "B.PM", "C.PM"});
-    EXPECT_EQ(link.sentTexts(), (Texts{"PRPMA", "PRPMB", "MCPMB", "PRPMB", "R PMb", "T FD",
-                                       "PRPMC", "MCPMC", "PRPMC"}));
+    EXPECT_EQ(link.sentTexts(), (Texts{"PRPMA", "PRPMB", "MCPMB", "PRPMB", "R PMb", "T FD", "PRPMC",
+                                       "MCPMC", "PRPMC"}));
     ASSERT_EQ(op.questions.size(), 4u);
     EXPECT_EQ(op.questions[0].text,
               "The destination memory 'A.PM' already exists on the CNC.\n\nTry to replace it "
