@@ -48,13 +48,16 @@ void serveDirectoryEntry(RemoteSession& session, std::string_view telegram) {
     const std::string chosen = session.servedFolder();
     if (!session.folder.open(chosen)) session.traceFileError("open folder", chosen, errno);
 
-    // Each request searches afresh; only the asked-for entry needs its facts.
-    std::vector<FolderEntry> files = session.folder.matches(pattern);
+    // Each request searches afresh; only the asked-for entry needs its place in the order
+    // and its facts.
+    std::vector<FolderEntry> files = session.folder.matches(pattern, ServedFolder::Order::AsFound);
     std::erase_if(files, [](const FolderEntry& e) { return e.kind != EntryKind::File; });
     std::optional<FileFacts> facts;
     if (entry >= 0 && entry < static_cast<long long>(files.size())) {
-        facts = session.folder.factsOf(files[static_cast<size_t>(entry)]);
-        if (!facts) session.traceFileError("stat", files[static_cast<size_t>(entry)].name, errno);
+        const auto wanted = files.begin() + static_cast<long>(entry);
+        std::nth_element(files.begin(), wanted, files.end(), listedBefore);
+        facts = session.folder.factsOf(*wanted);
+        if (!facts) session.traceFileError("stat", wanted->name, errno);
     }
     if (!facts) {
         session.reply(text::kReplyNoMatch);

@@ -45,20 +45,21 @@ bool isHidden(std::string_view name) {
     return name == "." || name == ".." || isReceivingName(name);
 }
 
-std::string upperAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return upper;
-}
-
-bool listedBefore(const FolderEntry& a, const FolderEntry& b) {
-    const std::string upperA = upperAscii(a.name), upperB = upperAscii(b.name);
-    return upperA != upperB ? upperA < upperB : a.name < b.name;
+char folded(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 }  // namespace
+
+bool listedBefore(const FolderEntry& a, const FolderEntry& b) {
+    const size_t common = std::min(a.name.size(), b.name.size());
+    for (size_t i = 0; i < common; ++i) {
+        const char x = folded(a.name[i]), y = folded(b.name[i]);
+        if (x != y) return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    }
+    if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
+    return a.name < b.name;
+}
 
 UniqueFd openBeneath(int folder, const std::string& name, int flags) {
     // openat2 refuses any flag O_PATH does not take.
@@ -103,7 +104,7 @@ EntryKind ServedFolder::classify(std::string_view name, unsigned char directoryT
     return kindOfMode(facts.st_mode);
 }
 
-std::vector<FolderEntry> ServedFolder::matches(std::string_view pattern) const {
+std::vector<FolderEntry> ServedFolder::matches(std::string_view pattern, Order order) const {
     std::vector<FolderEntry> found;
     if (!folder_) return found;
     DirectoryStream directory = readEntries(folder_.get());
@@ -113,7 +114,7 @@ std::vector<FolderEntry> ServedFolder::matches(std::string_view pattern) const {
         if (isHidden(name) || !matchesWildcard(pattern, name)) continue;
         found.push_back({std::string(name), classify(name, entry->d_type)});
     }
-    std::sort(found.begin(), found.end(), listedBefore);
+    if (order == Order::Listed) std::sort(found.begin(), found.end(), listedBefore);
     return found;
 }
 

@@ -40,9 +40,10 @@ class ServedFolder {
     bool isOpen() const { return static_cast<bool>(folder_); }
     int descriptor() const { return folder_.get(); }
 
-    // Entries whose names match the pattern (WildcardPattern.h), "." and ".." never; sorted by
-    // name without regard to case, so the CNC sees a stable order.
-    std::vector<FolderEntry> matches(std::string_view pattern) const;
+    // Entries whose names match the pattern (WildcardPattern.h), "." and ".." never; sorted
+    // (listedBefore), so the CNC sees a stable order, unless the caller only picks some.
+    enum class Order { Listed, AsFound };
+    std::vector<FolderEntry> matches(std::string_view pattern, Order order = Order::Listed) const;
     // The entry of exactly this name, else the first that equals it without regard to case.
     std::optional<FolderEntry> findByName(std::string_view name) const;
 
@@ -63,6 +64,9 @@ class ServedFolder {
 
     UniqueFd folder_;
 };
+
+// The order the CNC sees: by name without regard to case, then byte by byte.
+bool listedBefore(const FolderEntry& a, const FolderEntry& b);
 
 // Opens name below folder, following symbolic links only while they stay beneath it; a link
 // that leads out fails with EXDEV. O_CLOEXEC (and, without O_PATH, O_NOCTTY) is added.
