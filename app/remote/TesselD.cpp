@@ -34,9 +34,7 @@ RemoteModeEngine::RemoteModeEngine(CncClient& link, RemoteModeDisplay& display,
     : link_(link), display_(display), servedFolder_(std::move(servedFolder)) {}
 
 RemoteModeEngine::~RemoteModeEngine() {
-    if (!worker_.joinable() || finished_) return;
-    requestExit();
-    finish();
+    if (worker_.joinable()) finish();
 }
 
 void RemoteModeEngine::reconnectWith(RemoteLinkSetup setup) {
@@ -85,6 +83,7 @@ void RemoteModeEngine::requestExit() {
 
 void RemoteModeEngine::finish() {
     if (finished_) return;
+    if (!stopRequested_) requestExit();  // the worker only returns when asked to
     if (worker_.joinable()) worker_.join();
     finished_ = true;
     if (link_.transferState() != TransferState::Idle) link_.abort();

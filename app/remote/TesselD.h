@@ -22,7 +22,7 @@ class RemoteModeEngine {
     // link must stay connected (or be disconnected only by Exit) while the engine runs;
     // servedFolder is the folder the CNC sees at first, usually the current directory.
     RemoteModeEngine(CncClient& link, RemoteModeDisplay& display, std::string servedFolder);
-    // Exits and finishes, if that was not done.
+    // Finishes, if that was not done.
     ~RemoteModeEngine();
     RemoteModeEngine(const RemoteModeEngine&) = delete;
     RemoteModeEngine& operator=(const RemoteModeEngine&) = delete;
@@ -42,8 +42,8 @@ class RemoteModeEngine {
     // the link, which ends a pending wait for a command. Returns at once; safe from any thread.
     void requestExit();
     bool workerRunning() const { return workerRunning_.load(); }
-    // Waits for the worker, then breaks off any exchange still open, puts the line back and
-    // returns the reservation. Call after requestExit().
+    // Window destruction: waits for the worker (asking it to stop if Exit did not), then breaks
+    // off any exchange still open, puts the line back and returns the reservation.
     void finish();
 
     // Browse: the folder takes effect with the CNC's next directory request.
