@@ -21,7 +21,6 @@ namespace text = remote_text;
 namespace {
 
 constexpr int64_t kUnknownSizeRange = 131072;
-constexpr int kMaxStaleErrors = 64;
 
 // The data of a block is text: it ends at its first NUL.
 std::string_view textPart(std::string_view data) {
@@ -113,8 +112,7 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
     session.abortRequested = false;
     std::string firstBlock(telegram);
     // Old errors go, so that one left now tells that the CNC did not answer.
-    for (int i = 0; i < kMaxStaleErrors && session.link.lastError() != 0; ++i) {
-    }
+    clearLinkErrors(session.link);
     if (!session.link.serveReceive(firstBlock)) {
         // "T FD" at once: the CNC has nothing to send, the file stays empty. Any other answer,
         // or none, means nothing was received, and nothing is kept.

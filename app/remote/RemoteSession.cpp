@@ -10,6 +10,14 @@
 
 namespace qel::remote {
 
+void clearLinkErrors(CncClient& link) {
+    // The library keeps at most 16; the bound only guards against a link that never empties.
+    constexpr int kMaxErrors = 64;
+    for (int i = 0; i < kMaxErrors; ++i) {
+        if (link.lastError() == 0) return;
+    }
+}
+
 RemoteSession::RemoteSession(CncClient& link, RemoteModeDisplay& display,
                              std::atomic<bool>& abortRequested,
                              std::function<std::string()> servedFolder)

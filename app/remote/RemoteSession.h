@@ -14,6 +14,9 @@
 
 namespace qel::remote {
 
+// Pops the link's old errors, so that the next one read is new.
+void clearLinkErrors(CncClient& link);
+
 struct RemoteSession {
     RemoteSession(CncClient& link, RemoteModeDisplay& display, std::atomic<bool>& abortRequested,
                   std::function<std::string()> servedFolder);

@@ -17,8 +17,6 @@ namespace text = remote_text;
 namespace {
 
 constexpr auto kPauseAfterFailure = std::chrono::milliseconds(200);
-// Old errors are popped one by one; the library keeps at most 16.
-constexpr int kMaxStaleErrors = 64;
 constexpr int kHigherPriority = -5;
 
 // The CNC waits on the PC, so the worker asks for a higher priority; without the right to
@@ -57,8 +55,7 @@ void RemoteModeEngine::start() {
     // Holding the port for the whole of remote mode; without it every exchange opens it anew.
     reserved_ = link_.reserve();
     display_.setStatus(reserved_ ? text::kWaiting : text::kPortInUse);
-    for (int i = 0; i < kMaxStaleErrors && link_.lastError() != 0; ++i) {
-    }
+    clearLinkErrors(link_);
     // The commands start in the folder served now, whatever Browse chooses later.
     startFolder_.open(servedFolder());
     workerRunning_ = true;
