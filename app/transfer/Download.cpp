@@ -263,9 +263,7 @@ bool DownloadEngine::openLocal(std::string name, bool inStream) {
 
 bool DownloadEngine::writeLocal(std::string_view data) {
     if (skip_ || data.empty() || !file_.isOpen()) return true;
-    for (;;) {
-        const int failure = file_.write(data);
-        if (failure == 0) break;
+    for (int failure = file_.write(data); failure != 0; failure = file_.flush()) {
         const FileErrorCause cause = fileErrorCause(failure);
         trace("Unable to write to %s, cause = %d\n", file_.name().c_str(), static_cast<int>(cause));
         if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,

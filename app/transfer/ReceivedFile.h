@@ -24,9 +24,11 @@ class ReceivedFile {
     // Returns 0 or the errno value of the failure.
     int create(const std::string& folder, const std::string& name,
                std::optional<std::string> replacing);
-    // Appends data; after a failure the same call writes the block again at the same place.
-    // Returns 0 or the errno value.
+    // Appends data. Data is collected and written in large pieces; returns 0 or the errno
+    // value of a failed write, after which the data is kept and flush() writes it again at the
+    // same place.
     int write(std::string_view data);
+    int flush();
     // Puts the complete file in place under its name. Returns 0 or the errno value; after a
     // failure the data is kept and commit() may be tried again.
     int commit();
@@ -35,7 +37,7 @@ class ReceivedFile {
 
     bool isOpen() const { return static_cast<bool>(fd_); }
     const std::string& name() const { return name_; }
-    off_t size() const { return written_; }
+    off_t size() const { return written_ + static_cast<off_t>(pending_.size()); }
 
   private:
     int putInPlace(const std::string& target);
@@ -45,6 +47,7 @@ class ReceivedFile {
     std::string name_;
     std::string partPath_;
     std::optional<std::string> replacing_;
+    std::string pending_;  // received, not yet written
     off_t written_ = 0;
 };
 

@@ -26,7 +26,10 @@ class SourceFile {
   private:
     UniqueFd fd_;
     int64_t size_ = 0;
-    off_t position_ = 0;
+    off_t position_ = 0;  // of the first byte not yet handed out
+    std::string ahead_;   // read ahead; ahead_[aheadAt_] is the byte at position_
+    size_t aheadAt_ = 0;
+    bool atEnd_ = false;
 };
 
 }  // namespace qel
