@@ -70,9 +70,9 @@ bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
         trace("Unable to open %s, cause = %d\n", name.c_str(),
               static_cast<int>(fileErrorCause(failure)));
         problem_ = name + ": cannot open the local file: " + std::strerror(failure);
-        return op_.confirm(QuestionKind::Continue, BoxButtons::YesNo, BoxIcon::Stop,
-                           texts::kErrorCaption,
-                           texts::formatText(texts::kBtrCannotOpenLocal, {name}));
+        return !cancelled() && op_.confirm(QuestionKind::Continue, BoxButtons::YesNo, BoxIcon::Stop,
+                                           texts::kErrorCaption,
+                                           texts::formatText(texts::kBtrCannotOpenLocal, {name}));
     }
     for (int i = 0; i < kErrorsDropped && client_.lastError() != 0; ++i) {
     }
@@ -80,8 +80,7 @@ bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
         if (const int code = client_.lastError()) {
             problem_ = name + ": " + linkErrorText(code);
             if ((answers & kBtrPassStartFailures) != 0) return true;
-            const uint32_t answer =
-                op_.ask(QuestionKind::Continue, texts::kBtrStartCommFailure, kAskYesAllNo);
+            const uint32_t answer = ask(texts::kBtrStartCommFailure, kAskYesAllNo);
             if (!isYes(answer)) return false;
             if (answer == IDYESTOALL) answers |= kBtrPassStartFailures;
             return true;
@@ -91,8 +90,7 @@ bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
             (client_.lastReceived().empty() ? std::string()
                                             : " (it answered \"" + client_.lastReceived() + "\")");
         if ((answers & kBtrPassFailedSends) != 0) return true;
-        const uint32_t answer = op_.ask(
-            QuestionKind::Continue, texts::formatText(texts::kBtrNotStarted, {name}), kAskYesAllNo);
+        const uint32_t answer = ask(texts::formatText(texts::kBtrNotStarted, {name}), kAskYesAllNo);
         if (!isYes(answer)) return false;
         if (answer == IDYESTOALL) answers |= kBtrPassFailedSends;
         return true;
@@ -155,6 +153,10 @@ bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
     return true;
 }
 
+uint32_t BtrSender::ask(std::string_view text, uint32_t flags) {
+    return cancelled() ? IDCANCEL : op_.ask(QuestionKind::Continue, text, flags);
+}
+
 BtrSender::Await BtrSender::awaitCnc(std::string& text) {
     for (;;) {
         const ServeAnswer answer = client_.serveAwait(text);
@@ -184,7 +186,7 @@ bool BtrSender::sendFailed(const std::string& name, const std::string& cncText, 
     const std::string message = cncText.empty()
                                     ? texts::formatText(texts::kBtrCommFailure, {name})
                                     : texts::formatText(texts::kBtrCncReports, {name, cncText});
-    const uint32_t answer = op_.ask(QuestionKind::Continue, message, kAskYesAllCancelWarning);
+    const uint32_t answer = ask(message, kAskYesAllCancelWarning);
     if (!isYes(answer)) return false;
     if (answer == IDYESTOALL) answers |= kBtrPassFailedSends;
     return true;
@@ -199,8 +201,7 @@ bool BtrSender::readFailed(const std::string& name, int failure, uint32_t& answe
     window.close();
     if ((answers & kBtrPassReadFailures) != 0) return true;
     const uint32_t answer =
-        op_.ask(QuestionKind::Continue, texts::formatText(texts::kBtrReadFailure, {name}),
-                kAskYesAllNoWarning);
+        ask(texts::formatText(texts::kBtrReadFailure, {name}), kAskYesAllNoWarning);
     if (!isYes(answer)) return false;
     if (answer == IDYESTOALL) answers |= kBtrPassReadFailures;
     return true;

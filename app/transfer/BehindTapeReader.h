@@ -52,6 +52,9 @@ class BtrSender {
     enum class Await { Next, Stopped, LinkFailed, Cancelled };
     class ProgressWindow;
 
+    // The operator's questions; after Cancel nothing is asked any more (the command ends, and
+    // its owner may be waiting for it): the answer is Cancel.
+    uint32_t ask(std::string_view text, uint32_t flags);
     Await awaitCnc(std::string& text);
     bool cancelRun(ProgressWindow& window);
     bool sendFailed(const std::string& name, const std::string& cncText, uint32_t& answers,

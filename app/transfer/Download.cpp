@@ -87,9 +87,9 @@ bool DownloadEngine::openNextMemory(size_t& index, std::string& name) {
         noteFailure(name + ": " + refusalOf(client_));
         if ((answers_ & kContinueAll) == 0) {
             setStatus(XS_ERROR);
-            const uint32_t answer = op_.ask(QuestionKind::Continue,
-                                            texts::formatText(texts::kCannotAccessMemory, {name}),
-                                            kAskYesAllCancelWarning);
+            const uint32_t answer =
+                ask(QuestionKind::Continue, texts::formatText(texts::kCannotAccessMemory, {name}),
+                    kAskYesAllCancelWarning);
             if (!isYes(answer)) {
                 setStatus(XS_STOPPING);
                 return false;
@@ -127,7 +127,7 @@ bool DownloadEngine::receiveMemory(const std::string& name) {
     const bool percentSupport = (flags_ & (kReceivePercentA | kReceivePercentB)) != 0;
     if (percentSupport && !block.empty() &&
         static_cast<unsigned char>(block[0]) == kPercentWithParity) {
-        if (op_.ask(QuestionKind::Continue, texts::kParityWarning, kAskYesNoWarning) != IDYES) {
+        if (ask(QuestionKind::Continue, texts::kParityWarning, kAskYesNoWarning) != IDYES) {
             abortRun(name + ": stopped, the data arrives with a parity bit set");
             return false;
         }
@@ -205,7 +205,7 @@ bool DownloadEngine::openLocal(std::string name, bool inStream) {
     skip_ = false;
     const bool nameless = !name.empty() && name[0] == '*';
     if ((flags_ & kReceiveAskNames) != 0 || nameless) {
-        const auto entered = op_.askNewName(texts::formatText(texts::kEnterNewName, {name}), name);
+        const auto entered = askNewName(texts::formatText(texts::kEnterNewName, {name}), name);
         if (entered) {
             name = *entered;
         } else if (nameless) {
@@ -225,8 +225,8 @@ bool DownloadEngine::openLocal(std::string name, bool inStream) {
     if (isPlainFileName(name)) replacing = findExistingFile(folder_, name);
     if (replacing && (answers_ & kReplaceAll) == 0) {
         const uint32_t answer =
-            op_.ask(QuestionKind::Replace,
-                    texts::formatText(texts::kReplaceLocalFile, {*replacing}), kAskYesAllNoCancel);
+            ask(QuestionKind::Replace, texts::formatText(texts::kReplaceLocalFile, {*replacing}),
+                kAskYesAllNoCancel);
         if (answer == IDNO) {
             // A single memory is broken off at once; a refused program of a stream is read and
             // dropped, so that the programs after it still arrive.
@@ -247,8 +247,8 @@ bool DownloadEngine::openLocal(std::string name, bool inStream) {
         if (failure == 0) break;
         const FileErrorCause cause = fileErrorCause(failure);
         trace("Unable to open %s, cause = %d\n", name.c_str(), static_cast<int>(cause));
-        if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
-                         texts::kBoxCaption, texts::receiveOpenErrorText(cause, name))) {
+        if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
+                     texts::kBoxCaption, texts::receiveOpenErrorText(cause, name))) {
             noteFailure(name + ": cannot create the local file: " + std::strerror(failure));
             return false;
         }
@@ -266,8 +266,8 @@ bool DownloadEngine::writeLocal(std::string_view data) {
     for (int failure = file_.write(data); failure != 0; failure = file_.flush()) {
         const FileErrorCause cause = fileErrorCause(failure);
         trace("Unable to write to %s, cause = %d\n", file_.name().c_str(), static_cast<int>(cause));
-        if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
-                         texts::kBoxCaption, texts::receiveWriteErrorText(cause, file_.name()))) {
+        if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
+                     texts::kBoxCaption, texts::receiveWriteErrorText(cause, file_.name()))) {
             noteFailure(file_.name() + ": cannot write the local file: " + std::strerror(failure));
             dropPartialFile();
             return false;
@@ -285,8 +285,8 @@ bool DownloadEngine::completeLocal() {
         if (failure == 0) break;
         const FileErrorCause cause = fileErrorCause(failure);
         trace("Unable to open %s, cause = %d\n", file_.name().c_str(), static_cast<int>(cause));
-        if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
-                         texts::kBoxCaption, texts::receiveOpenErrorText(cause, file_.name()))) {
+        if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
+                     texts::kBoxCaption, texts::receiveOpenErrorText(cause, file_.name()))) {
             noteFailure(file_.name() +
                         ": cannot put the local file in place: " + std::strerror(failure));
             dropPartialFile();

@@ -1,5 +1,7 @@
 #include "transfer/ReceivedFile.h"
 
+#include "shell/FileErrorCause.h"
+#include "shell/Trace.h"
 #include "transfer/LocalFileNames.h"
 
 #include <fcntl.h>
@@ -14,6 +16,14 @@
 namespace qel {
 
 namespace {
+// A failed deletion is only traced: what stays behind is named, nothing else depends on it.
+void removeFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        trace("Unable to delete %s, cause = %d\n", path.c_str(),
+              static_cast<int>(fileErrorCause(errno)));
+    }
+}
+
 // Blocks of a hundred-odd bytes are written in pieces of this size: one system call per
 // block would cost a tenth of a fast link's time.
 constexpr size_t kWriteChunk = 64 * 1024;
@@ -104,7 +114,7 @@ int ReceivedFile::commit() {
     if (const int failure = putInPlace(target)) return failure;
     fd_.close();
     // The file replaced under another case of the same name goes as well.
-    if (replacing_ && *replacing_ != name_) ::unlink((prefix_ + *replacing_).c_str());
+    if (replacing_ && *replacing_ != name_) removeFile(prefix_ + *replacing_);
     partPath_.clear();
     replacing_.reset();
     return 0;
@@ -114,7 +124,7 @@ void ReceivedFile::discard() {
     pending_.clear();
     if (!fd_) return;
     fd_.close();
-    ::unlink(partPath_.c_str());
+    removeFile(partPath_);
     partPath_.clear();
     replacing_.reset();
 }

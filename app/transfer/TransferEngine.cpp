@@ -80,6 +80,7 @@ void TransferEngine::stop() {
 
 void TransferEngine::stopWorker() {
     if (!worker_.joinable()) return;
+    stopping_ = true;
     running_.store(0);
     {
         std::lock_guard guard(waitLock_);
@@ -100,6 +101,21 @@ bool TransferEngine::pause(std::chrono::milliseconds duration, bool wakeOnCancel
     const bool interrupted = wake_.wait_for(
         lock, duration, [&] { return stopRequested_ || (wakeOnCancel && running_.load() == 0); });
     return !interrupted;
+}
+
+uint32_t TransferEngine::ask(QuestionKind kind, std::string_view text, uint32_t flags) {
+    return stopping_ ? IDCANCEL : op_.ask(kind, text, flags);
+}
+
+bool TransferEngine::confirm(QuestionKind kind, BoxButtons buttons, BoxIcon icon,
+                             std::string_view caption, std::string_view text) {
+    return !stopping_ && op_.confirm(kind, buttons, icon, caption, text);
+}
+
+std::optional<std::string> TransferEngine::askNewName(std::string_view prompt,
+                                                      std::string_view defaultText) {
+    if (stopping_) return std::nullopt;
+    return op_.askNewName(prompt, defaultText);
 }
 
 void TransferEngine::setStatus(int status) {
@@ -197,7 +213,7 @@ void TransferEngine::reportLinkError(const std::string& name, const std::string&
     else
         problem = name + ": the transfer broke off";
     noteFailure(std::move(problem));
-    op_.ask(QuestionKind::Report, texts::linkErrorReportText(code, name), kAskOkStop);
+    ask(QuestionKind::Report, texts::linkErrorReportText(code, name), kAskOkStop);
 }
 
 }  // namespace qel

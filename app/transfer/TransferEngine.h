@@ -80,6 +80,13 @@ class TransferEngine {
     // engine.
     void stopWorker();
 
+    // The operator's questions. Once stop() was called the operator side is going away and
+    // waits for the worker: nothing is asked any more, every question is answered Cancel.
+    uint32_t ask(QuestionKind kind, std::string_view text, uint32_t flags);
+    bool confirm(QuestionKind kind, BoxButtons buttons, BoxIcon icon, std::string_view caption,
+                 std::string_view text);
+    std::optional<std::string> askNewName(std::string_view prompt, std::string_view defaultText);
+
     void setStatus(int status);
     bool keepRunning() const { return running_.load() != 0; }
     // Waits; a stop() ends the wait early, and so does Cancel when wakeOnCancel. False when it
@@ -111,6 +118,7 @@ class TransferEngine {
     std::atomic<int> running_{0};
     std::atomic<int> status_{XS_IDLE};
     std::atomic<bool> finished_{false};
+    std::atomic<bool> stopping_{false};
     bool started_ = false;
 
     mutable std::mutex waitLock_;

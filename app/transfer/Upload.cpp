@@ -145,8 +145,8 @@ bool UploadEngine::openNextFile() {
         if (failure == 0) break;
         const FileErrorCause cause = fileErrorCause(failure);
         trace("Unable to open %s, cause = %d\n", names_[at].c_str(), static_cast<int>(cause));
-        if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
-                         texts::kBoxCaption, texts::sendOpenErrorText(cause, names_[at]))) {
+        if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
+                     texts::kBoxCaption, texts::sendOpenErrorText(cause, names_[at]))) {
             noteFailure(names_[at] + ": cannot open the local file: " + std::strerror(failure));
             return false;
         }
@@ -157,7 +157,7 @@ bool UploadEngine::openNextFile() {
     }
     if ((flags_ & kSendAskNames) != 0) {
         const auto entered =
-            op_.askNewName(texts::formatText(texts::kEnterNewName, {destination_}), destination_);
+            askNewName(texts::formatText(texts::kEnterNewName, {destination_}), destination_);
         if (entered) destination_ = *entered;
     }
     op_.fieldChanged(TransferField::FileName, destination_);
@@ -183,9 +183,9 @@ UploadEngine::Open UploadEngine::openMemory() {
     if (kind == kFailureNotReady) {
         setStatus(XS_WAIT_USER);
         if ((answers_ & kReplaceAll) == 0) {
-            const uint32_t answer = op_.ask(
-                QuestionKind::Replace, texts::formatText(texts::kReplaceMemory, {destination_}),
-                kAskYesAllNoCancel);
+            const uint32_t answer =
+                ask(QuestionKind::Replace, texts::formatText(texts::kReplaceMemory, {destination_}),
+                    kAskYesAllNoCancel);
             if (answer == IDNO) return Open::Skip;
             if (!isYes(answer)) {
                 noteFailure(destination_ + ": not replaced, the run was cancelled");
@@ -199,16 +199,16 @@ UploadEngine::Open UploadEngine::openMemory() {
         noteFailure(destination_ + ": the CNC did not accept the name");
         setStatus(XS_ERROR);
         const uint32_t answer =
-            op_.ask(QuestionKind::Continue,
-                    texts::formatText(texts::kNameNotAccepted, {destination_}), kAskOkCancelStop);
+            ask(QuestionKind::Continue, texts::formatText(texts::kNameNotAccepted, {destination_}),
+                kAskOkCancelStop);
         return answer == IDOK ? Open::Skip : Open::Stop;
     }
     if (kind == kFailureNoSuchMemory) {
         for (;;) {
             setStatus(XS_WAIT_USER);
-            if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Warning,
-                             texts::kBoxCaption,
-                             texts::formatText(texts::kMemoryInUse, {destination_}))) {
+            if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Warning,
+                         texts::kBoxCaption,
+                         texts::formatText(texts::kMemoryInUse, {destination_}))) {
                 noteFailure(destination_ + ": the memory is in use on the CNC");
                 return Open::Stop;
             }
@@ -224,8 +224,8 @@ UploadEngine::Open UploadEngine::openMemory() {
                     (code != 0 ? linkErrorText(code) : std::string("the CNC did not answer")));
         setStatus(XS_ERROR);
         client_.abort();
-        if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Warning,
-                         texts::kBoxCaption, texts::kCannotStartSending)) {
+        if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Warning,
+                     texts::kBoxCaption, texts::kCannotStartSending)) {
             return Open::Stop;
         }
         setStatus(XS_WAIT_CNC);
@@ -277,8 +277,8 @@ bool UploadEngine::readBlock(std::string& block) {
         if (failure == 0) break;
         const FileErrorCause cause = fileErrorCause(failure);
         trace("Unable to read from %s, cause = %d\n", name.c_str(), static_cast<int>(cause));
-        if (!op_.confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
-                         texts::kBoxCaption, texts::sendReadErrorText(cause, name))) {
+        if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Stop,
+                     texts::kBoxCaption, texts::sendReadErrorText(cause, name))) {
             file_.close();
             noteFailure(name + ": cannot read the local file: " + std::strerror(failure));
             return false;

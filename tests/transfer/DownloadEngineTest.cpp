@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 namespace qel {
 namespace {
@@ -311,6 +313,33 @@ TEST_F(DataIoDownloadTest, TheNamelessTapeIsStoredUnderTheNameTheOperatorGives) 
     receiveTape();
     EXPECT_TRUE(dataIo.listens.empty());
     EXPECT_EQ(folder.entries(), Names{"TAPE.PM"});
+}
+
+TEST(DataIoStop, AWaitWithoutLimitIsBrokenByDisconnectingAndLeavesNoFile) {
+    FakeLink link;
+    testing::WatchedLink watched(link);
+    std::atomic<bool> disconnected{false};
+    int listens = 0;
+    // The second block never comes: the DataIO receive waits until the link goes.
+    watched.beforeListen = [&] {
+        if (++listens < 2) return;
+        while (!disconnected) std::this_thread::sleep_for(1ms);
+    };
+    watched.afterDisconnect = [&] { disconnected = true; };
+    link.listens = {reply("N10\r\n"), failure(DNC_ERR_ENDED)};
+    CncClient tape(linkOfType(DNC_LINK_DATAIO_XONXOFF), 0, watched);
+    ScriptedOperator op;
+    op.newNames = {std::string("TAPE.PM")};
+    TempFolder folder;
+    DownloadEngine engine(tape, op, {"*"}, 0, folder.str());
+    engine.setPauses({0ms, 0ms, 20ms});
+    ASSERT_TRUE(engine.start());
+    while (listens < 2) std::this_thread::sleep_for(1ms);
+    EXPECT_FALSE(engine.cancel());  // on DataIO the dialog ends at once ...
+    engine.stop();                  // ... and its end breaks the wait
+    EXPECT_TRUE(disconnected);
+    EXPECT_EQ(engine.status(), XS_STOPPING);
+    EXPECT_TRUE(folder.entries().empty());
 }
 
 }  // namespace

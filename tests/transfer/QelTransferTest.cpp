@@ -122,8 +122,8 @@ TEST_F(QelTransfer, AFailedTransferSaysWhyAndLeavesNoFile) {
 }
 
 TEST_F(QelTransfer, ADataIoLinkCarriesTheConfiguredPercentSplittingAndRefusesBtr) {
-    SimulatedCnc cnc({"--pty", "--protocol", "reader", "--tape-memory", "TAPE.PM"});
-    cnc.store.write("TAPE.PM", "%PMA\r\nN1\r\n%PMB\r\nN2\r\n");
+    SimulatedCnc cnc({"--pty", "--protocol", "reader", "--tape-memory", "TAPE.PM"},
+                     {{"TAPE.PM", "%PMA\r\nN1\r\n%PMB\r\nN2\r\n"}});
     configureSerial(cnc, DNC_LINK_DATAIO_XONXOFF, OPT_PERCENT_B);
     EXPECT_EQ(qel({"btr", "A.PM"}), 1);
     EXPECT_EQ(err.str(),
@@ -135,8 +135,8 @@ TEST_F(QelTransfer, ADataIoLinkCarriesTheConfiguredPercentSplittingAndRefusesBtr
 }
 
 TEST_F(QelTransfer, ADataIoTapeWithoutHeadersGoesToTheNameGiven) {
-    SimulatedCnc cnc({"--pty", "--protocol", "reader", "--tape-memory", "TAPE.PM"});
-    cnc.store.write("TAPE.PM", "N1\r\nN2\r\n");
+    SimulatedCnc cnc({"--pty", "--protocol", "reader", "--tape-memory", "TAPE.PM"},
+                     {{"TAPE.PM", "N1\r\nN2\r\n"}});
     configureSerial(cnc, DNC_LINK_DATAIO_XONXOFF, 0);
     EXPECT_EQ(qel({"receive", "MINE.PM"}), 0) << err.str();
     EXPECT_EQ(out.str(), "MINE.PM\n");

@@ -18,9 +18,13 @@ class SimulatedCnc {
   public:
     static constexpr std::chrono::milliseconds kStartLimit{5000};
 
+    using Memories = std::vector<std::pair<std::string, std::string>>;
+
     // line: "--tcp-listen 127.0.0.1:0" or "--pty" with its protocol options; then any options.
-    explicit SimulatedCnc(const std::vector<std::string>& options)
-        : process_(command(store.path.string(), options)) {}
+    // memories are in the store before the simulator starts (a tape reader reads its tape at
+    // once); the machine reads its store on each request, so later ones may follow any time.
+    explicit SimulatedCnc(const std::vector<std::string>& options, const Memories& memories = {})
+        : store(filled(memories)), process_(command(store.path.string(), options)) {}
 
     TempFolder store;  // the CNC's memories, one file NAME.TYPE each
 
@@ -65,6 +69,11 @@ class SimulatedCnc {
     }
 
   private:
+    static TempFolder filled(const Memories& memories) {
+        TempFolder folder;
+        for (const auto& [name, text] : memories) folder.write(name, text);
+        return folder;
+    }
     static std::vector<std::string> command(const std::string& store,
                                             const std::vector<std::string>& options) {
         std::vector<std::string> argv = {CNCSIM_PROGRAM, "--quiet", "--store", store};

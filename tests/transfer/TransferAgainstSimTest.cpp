@@ -208,9 +208,9 @@ TEST(TransferOverDataIo, FilesAreJoinedIntoOneMemoryUnderPercentHeaders) {
 }
 
 TEST(TransferOverDataIo, TheTapeIsReceivedUnderTheNameGiven) {
-    SimulatedCnc cnc({"--pty", "--protocol", "reader", "--tape-memory", "TAPE.PM"});
     const std::string text = programText(300, 5, true);
-    cnc.store.write("TAPE.PM", text);
+    SimulatedCnc cnc({"--pty", "--protocol", "reader", "--tape-memory", "TAPE.PM"},
+                     {{"TAPE.PM", text}});
     auto client = cnc.serialClient(DNC_LINK_DATAIO_XONXOFF);
     ScriptedOperator op;
     op.newNames = {std::string("COPY.PM")};

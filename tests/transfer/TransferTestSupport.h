@@ -16,6 +16,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qel::testing {
@@ -112,9 +113,13 @@ struct TempFolder {
         path = ::mkdtemp(pattern.data());
     }
     ~TempFolder() {
+        if (path.empty()) return;
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
     }
+    TempFolder(TempFolder&& other) noexcept : path(std::exchange(other.path, {})) {}
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
     std::string str() const { return path.string() + "/"; }
 
     void write(const std::string& name, const std::string& bytes) const {
@@ -135,12 +140,13 @@ struct TempFolder {
     }
 };
 
-// Forwards to another link and calls a hook before each listen, so that a test can act while
-// the client waits for the CNC.
+// Forwards to another link and calls hooks before each listen and after a disconnect, so that
+// a test can act while the client waits for the CNC.
 class WatchedLink final : public LinkApi {
   public:
     explicit WatchedLink(LinkApi& inner) : inner_(inner) {}
     std::function<void()> beforeListen;
+    std::function<void()> afterDisconnect;
 
     int32_t connectEx(DncConnectParams* params) override { return inner_.connectEx(params); }
     int32_t transferEx(int32_t handle, char* buffer, int32_t* length,
@@ -151,7 +157,11 @@ class WatchedLink final : public LinkApi {
         if (beforeListen) beforeListen();
         return inner_.listenEx(handle, buffer, length);
     }
-    int32_t disconnect(int32_t handle) override { return inner_.disconnect(handle); }
+    int32_t disconnect(int32_t handle) override {
+        const int32_t result = inner_.disconnect(handle);
+        if (afterDisconnect) afterDisconnect();
+        return result;
+    }
     int32_t closeHandle(int32_t handle) override { return inner_.closeHandle(handle); }
     int32_t setParamEx(int32_t handle, int32_t id, int32_t value) override {
         return inner_.setParamEx(handle, id, value);
