@@ -128,7 +128,7 @@ bool DownloadEngine::receiveMemory(const std::string& name) {
     if (percentSupport && !block.empty() &&
         static_cast<unsigned char>(block[0]) == kPercentWithParity) {
         if (ask(QuestionKind::Continue, texts::kParityWarning, kAskYesNoWarning) != IDYES) {
-            abortRun(name + ": stopped, the data arrives with a parity bit set");
+            abortRun("stopped, the data arrives with a parity bit set");
             return false;
         }
     }

@@ -68,7 +68,7 @@ void TransferEngine::run() {
 }
 
 bool TransferEngine::cancel() {
-    if (!worker_.joinable() || finished_ || isFinalStatus(status()) || isDataIoLink()) return false;
+    if (!started_ || finished_ || isFinalStatus(status()) || isDataIoLink()) return false;
     const bool wasRunning = running_.exchange(0) != 0;
     wake_.notify_all();
     return wasRunning;

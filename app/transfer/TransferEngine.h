@@ -119,7 +119,9 @@ class TransferEngine {
     std::atomic<int> status_{XS_IDLE};
     std::atomic<bool> finished_{false};
     std::atomic<bool> stopping_{false};
-    bool started_ = false;
+    // Set before the worker starts: cancel() may come from the worker itself (an operator
+    // callback) before worker_ is assigned.
+    std::atomic<bool> started_{false};
 
     mutable std::mutex waitLock_;
     std::condition_variable wake_;

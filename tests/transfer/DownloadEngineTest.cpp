@@ -319,7 +319,7 @@ TEST(DataIoStop, AWaitWithoutLimitIsBrokenByDisconnectingAndLeavesNoFile) {
     FakeLink link;
     testing::WatchedLink watched(link);
     std::atomic<bool> disconnected{false};
-    int listens = 0;
+    std::atomic<int> listens{0};
     // The second block never comes: the DataIO receive waits until the link goes.
     watched.beforeListen = [&] {
         if (++listens < 2) return;
