@@ -7,6 +7,7 @@
 #include "transfer/TransferRequestFlags.h"
 #include "transfer/Upload.h"
 
+#include <pthread.h>
 #include <unistd.h>
 #include <atomic>
 #include <chrono>
@@ -110,6 +111,20 @@ class InterruptGuard {
     struct sigaction previous_ {};
 };
 
+// Starts a worker with Ctrl-C blocked, so that it inherits the mask: the signal then reaches
+// the main thread only and never breaks off the worker's exchanges.
+template <typename Start>
+auto startShielded(Start start) {
+    sigset_t interrupt;
+    sigset_t previous;
+    sigemptyset(&interrupt);
+    sigaddset(&interrupt, SIGINT);
+    ::pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
+    auto started = start();
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return started;
+}
+
 int finish(const std::string& command, bool succeeded, const std::vector<std::string>& completed,
            const std::string& problem, std::ostream& out, std::ostream& err) {
     for (const std::string& name : completed) out << name << '\n';
@@ -121,7 +136,7 @@ int finish(const std::string& command, bool succeeded, const std::vector<std::st
 
 int runEngine(TransferEngine& engine, TerminalOperator& op, const std::string& command,
               CncClient& client, const LinkSettings& link, std::ostream& out, std::ostream& err) {
-    if (!engine.start()) {
+    if (!startShielded([&] { return engine.start(); })) {
         err << "qel: " << command
             << ": the link is busy: " << linkFailureText(client.lastError(), link) << '\n';
         return 1;
@@ -141,7 +156,10 @@ int runEngine(TransferEngine& engine, TerminalOperator& op, const std::string& c
 }
 
 int runBtr(BtrCommand& btr, TerminalOperator& op, std::ostream& out, std::ostream& err) {
-    btr.start();
+    startShielded([&] {
+        btr.start();
+        return true;
+    });
     while (!btr.waitFinished(kTick)) {
         btr.tick();
         op.drawProgress();
