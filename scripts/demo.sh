@@ -23,6 +23,11 @@ qel() { echo "\$ qel $*"; ./build/app/cli/qel "$@"; echo; }
 qel -i "127.0.0.1:$port" list PM
 qel -i "127.0.0.1:$port" free
 qel -i "127.0.0.1:$port" message "QEL active on this CNC."
+work=$(mktemp -d)
+trap 'kill "$sim" 2>/dev/null; wait "$sim" 2>/dev/null; rm -rf "$log" "$out" "$work"' EXIT
+qelbin=$PWD/build/app/cli/qel
+( cd "$work" && echo "\$ qel -i 127.0.0.1:$port receive --yes-all JOBSET.PM" \
+    && "$qelbin" -i "127.0.0.1:$port" receive --yes-all JOBSET.PM && ls -l "$work" )
 
 if [ "${1:-}" = "--once" ]; then exit 0; fi
 echo "cncsim is running on 127.0.0.1:$port (telegram trace: $log); Ctrl-C ends it."
