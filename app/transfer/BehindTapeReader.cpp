@@ -19,9 +19,6 @@ constexpr int kBlockReserve = 4;
 // pending link errors dropped before a start, at most
 constexpr int kErrorsDropped = 64;
 
-bool isYes(uint32_t answer) {
-    return answer == IDYES || answer == IDYESTOALL;
-}
 }  // namespace
 
 // The progress window of one file: shown while the file is sent, gone on every way out.

@@ -19,16 +19,6 @@ constexpr uint32_t kContinueAll = 0x02;
 // A "%" with the eighth bit set: the line runs with a parity the link does not expect.
 constexpr unsigned char kPercentWithParity = 0xA5;
 
-bool isYes(uint32_t answer) {
-    return answer == IDYES || answer == IDYESTOALL;
-}
-
-std::string kilobytes(uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(bytes) / 1024.0);
-    return text;
-}
-
 // Why the CNC did not open a memory, for the run's problem line.
 std::string refusalOf(CncClient& client) {
     if (const int code = client.lastError()) return linkErrorText(code);
@@ -274,7 +264,7 @@ bool DownloadEngine::writeLocal(std::string_view data) {
         }
     }
     addBytes(data.size());
-    op_.fieldChanged(TransferField::Amount, kilobytes(fileBytes()));
+    op_.fieldChanged(TransferField::Amount, texts::kilobytes(fileBytes()));
     return true;
 }
 

@@ -35,4 +35,9 @@ inline constexpr uint32_t IDYES = 6;
 inline constexpr uint32_t IDNO = 7;
 inline constexpr uint32_t IDYESTOALL = 0xBFF42341;
 
+// Yes, for this file or for all that follow.
+inline constexpr bool isYes(uint32_t answer) {
+    return answer == IDYES || answer == IDYESTOALL;
+}
+
 }  // namespace qel

@@ -1,5 +1,7 @@
 #include "transfer/TransferTexts.h"
 
+#include <cstdio>
+
 namespace qel::texts {
 
 namespace {
@@ -107,6 +109,12 @@ std::string linkErrorReportText(int lastError, std::string_view name) {
         default:
             return formatText(kCommunicationError, {name});
     }
+}
+
+std::string kilobytes(uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(bytes) / 1024.0);
+    return text;
 }
 
 }  // namespace qel::texts

@@ -4,6 +4,7 @@
 
 #include "shell/FileErrorCause.h"
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -59,6 +60,9 @@ inline constexpr std::string_view kUnknown = "Unknown";
 
 // format with each "%s" replaced by the next argument, as is (an argument's own "%" stays).
 std::string formatText(std::string_view format, std::initializer_list<std::string_view> args);
+
+// A byte count as the dialogs' size and amount fields show it: KB with two decimals.
+std::string kilobytes(uint64_t bytes);
 
 // The file-error boxes (Retry and Cancel) of receiving: opening the local file, writing it.
 std::string receiveOpenErrorText(FileErrorCause cause, std::string_view name);

@@ -17,16 +17,6 @@ constexpr uint32_t kReplaceAll = 0x01;
 constexpr size_t kHeaderNameLength = 7;
 constexpr size_t kHeaderProbe = 4;
 
-bool isYes(uint32_t answer) {
-    return answer == IDYES || answer == IDYESTOALL;
-}
-
-std::string kilobytes(uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(bytes) / 1024.0);
-    return text;
-}
-
 uint32_t clampedDifference(int64_t size, uint64_t done) {
     if (size <= 0 || static_cast<uint64_t>(size) <= done) return 0;
     return static_cast<uint32_t>(
@@ -161,7 +151,7 @@ bool UploadEngine::openNextFile() {
         if (entered) destination_ = *entered;
     }
     op_.fieldChanged(TransferField::FileName, destination_);
-    op_.fieldChanged(TransferField::FileSize, kilobytes(static_cast<uint64_t>(size)));
+    op_.fieldChanged(TransferField::FileSize, texts::kilobytes(static_cast<uint64_t>(size)));
     op_.fieldChanged(TransferField::Amount, "0");
     op_.progressChanged(0, true);
     resetFileBytes();
@@ -293,7 +283,7 @@ bool UploadEngine::readBlock(std::string& block) {
             static_cast<int>(std::min<uint64_t>(100, sent / static_cast<uint64_t>(size / 100)));
     }
     op_.progressChanged(percent, true);
-    op_.fieldChanged(TransferField::Amount, kilobytes(sent));
+    op_.fieldChanged(TransferField::Amount, texts::kilobytes(sent));
     if (block.empty()) file_.close();
     return true;
 }
