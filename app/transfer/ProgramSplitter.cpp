@@ -95,10 +95,13 @@ ProgramSplitter::Step ProgramSplitter::headerLine() {
     if (held_.size() < 3 && !ended_) return Step::NeedMore;
     std::string code = held_.substr(1, 2);
 
+    // The line ends after the header go with it, but only so many: a CNC sending endless line
+    // ends must not make the splitter hold back (and search again) all that follows.
     size_t next = headerEnd;
     if (!cut) {
-        while (next < held_.size() && isLineEnd(held_[next])) ++next;
-        if (next == held_.size() && !ended_) return Step::NeedMore;
+        auto skipped = [&] { return next - headerEnd >= kMaxHeaderLength; };
+        while (next < held_.size() && isLineEnd(held_[next]) && !skipped()) ++next;
+        if (next == held_.size() && !ended_ && !skipped()) return Step::NeedMore;
     }
 
     std::string name;

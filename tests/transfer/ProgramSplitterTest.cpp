@@ -117,6 +117,20 @@ TEST(ProgramSplitter, AHeaderWithoutLineEndIsCutAndItsRestDropped) {
     EXPECT_EQ(programs[0].second, "X\r\n");
 }
 
+TEST(ProgramSplitter, EndlessLineEndsAfterAHeaderDoNotHoldTheStreamBack) {
+    Collector sink;
+    ProgramSplitter splitter(sink);
+    ASSERT_TRUE(splitter.feed("%PM1234\n"));
+    const std::string lineEnds(100, '\n');
+    for (int block = 0; block < 100; ++block) ASSERT_TRUE(splitter.feed(lineEnds));
+    // Decided long before the end: the program has begun and the line ends flow into it.
+    ASSERT_EQ(sink.programs.size(), 1u);
+    EXPECT_EQ(sink.programs[0].first, "1234.PM");
+    EXPECT_GE(sink.programs[0].second.size(), 10000u - ProgramSplitter::kMaxHeaderLength - 100);
+    ASSERT_TRUE(splitter.finish());
+    expectCutsChangeNothing("%PM1234\n" + std::string(310, '\r') + "N10\n");
+}
+
 TEST(ProgramSplitter, ARefusedProgramStopsTheSplitting) {
     Collector sink;
     sink.refuseName = "5678.PM";
