@@ -117,7 +117,8 @@ extern "C" {
  * version must be 3. Serial links use port (1..4), ackTimeout, replyTimeout (seconds), baudRate
  * (0 = detect, RXA/2 only; a successful RXA/2 connect writes the speed in use back), parity
  * (0 none/8 data bits, 1 even/7 data bits; 2 is refused), and for RXA/2 sendDelay (ms) and
- * retries. TCP links use port (1024..65534) and ipAddress (host byte order) or hostName.
+ * retries. TCP links use port (1024..65534), ipAddress (host byte order) or hostName, and
+ * replyTimeout as the longest wait for a reply or a listened telegram (0: without limit).
  */
 typedef struct DncConnectParams {
     int32_t version;
@@ -160,8 +161,9 @@ CABLOR_API int32_t DncTransferEx(int32_t handle, char* buffer, int32_t* length, 
 /*
  * Waits for one telegram (RXA/2, TCP: at most 1024 bytes) or one block of raw data (DataIO:
  * *length on entry is the buffer's capacity) and stores its length. A TCP server handle first
- * accepts the CNC. Errors: 3, 5, 8, 11 (CNC ended, line error), 12 (time-out), 19 (parity),
- * 24 (accept), 28.
+ * accepts the CNC (waiting without limit). A TCP receive waits at most the reply time-out
+ * (parameter id 3; 0: without limit). Errors: 3, 5, 8, 11 (CNC ended, line error),
+ * 12 (time-out), 19 (parity), 24 (accept), 28.
  */
 CABLOR_API int32_t DncListenEx(int32_t handle, char* buffer, int32_t* length);
 

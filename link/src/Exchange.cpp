@@ -161,8 +161,10 @@ CABLOR_API int32_t DncListenEx(int32_t h, char* buffer, int32_t* length) {
 
     if (isTcpLink(p.linkType)) {
         if (p.acceptPending && !acceptCnc(*handle)) return failWith(*handle, DNC_ERR_ACCEPT);
-        // Waiting for the CNC to speak has no limit; a disconnect ends it.
-        int code = receiveTcp(*handle, buffer, length, -1);
+        // As on a serial line, a listen gives up after the reply time-out with error 12, so
+        // that its caller can look at a Cancel or Abort between waits; a reply time-out of 0
+        // waits without limit. Accepting the CNC's call has no limit; a disconnect ends it.
+        int code = receiveTcp(*handle, buffer, length, tcpReplyTimeoutMs(p));
         return code == 0 ? 1 : failWith(*handle, code);
     }
 

@@ -244,6 +244,32 @@ TEST(TcpServer, AcceptsTheCncAndKnowsItsAddress) {
     EXPECT_EQ(DncGetLastError(server.h), DNC_ERR_CONNECTION);
 }
 
+TEST(TcpServer, ListenGivesUpAfterTheReplyTimeoutAndTheNextTelegramStillArrives) {
+    int port = testing_peer::freePort();
+    Client server(serverBlock(port, DNC_FLAG_NO_LOGIN));
+    std::promise<void> firstTimedOut;
+    std::thread cnc([port, done = firstTimedOut.get_future()]() mutable {
+        int fd = connectTo(port);
+        Connection c(fd);
+        c.sendFrame("MPINlathe");
+        done.wait();
+        c.sendFrame("M FR");
+        ::close(fd);
+    });
+    char buffer[DNC_MAX_MESSAGE];
+    int32_t length = sizeof buffer;
+    ASSERT_EQ(DncListenEx(server.h, buffer, &length), 1);
+    DncSetParamEx(server.h, DNC_PARAM_REPLY_TIMEOUT, 1);
+    length = sizeof buffer;
+    EXPECT_EQ(DncListenEx(server.h, buffer, &length), 0);
+    EXPECT_EQ(DncGetLastError(server.h), DNC_ERR_TIMEOUT);
+    firstTimedOut.set_value();
+    length = sizeof buffer;
+    ASSERT_EQ(DncListenEx(server.h, buffer, &length), 1);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), "M FR");
+    cnc.join();
+}
+
 TEST(TcpServer, KeptListenerServesTheNextHandleOnThePort) {
     int port = testing_peer::freePort();
     auto serveOnce = [port](const char* text) {
