@@ -113,6 +113,7 @@ CABLOR_API int32_t DncConnectEx(DncConnectParams* p) {
             handle->socket = socket;
         } else {
             handle->listener = socket;
+            handle->acceptWakeup = std::make_shared<Wakeup>();
             hp.acceptPending = true;
         }
     }

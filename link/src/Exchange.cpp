@@ -85,25 +85,33 @@ int tcpReplyTimeoutMs(const HandleParams& p) {
 // A TCP server handle meets its CNC: accept, keep or close the listening socket.
 bool acceptCnc(Handle& handle) {
     SocketPtr listener;
+    std::shared_ptr<Wakeup> wakeup;
     bool keep;
+    int port;
     {
         std::lock_guard guard(handle.lock);
         listener = handle.listener;
+        wakeup = handle.acceptWakeup;
         keep = handle.params.keepListener;
+        port = handle.params.port;
     }
-    if (!listener) return false;
+    if (!listener || !wakeup) return false;
     sockaddr_in peer{};
-    SocketPtr accepted = tcpAccept(*listener, &peer);
-    std::lock_guard guard(handle.lock);
-    if (!accepted) {
-        if (!keep) handle.listener.reset();
-        return false;
+    SocketPtr accepted = tcpAccept(*listener, *wakeup, &peer);
+    {
+        std::lock_guard guard(handle.lock);
+        if (!accepted || !handle.params.connected) {
+            // A handle disconnected meanwhile takes no call.
+            if (accepted) accepted->shutdown();
+            if (!keep) handle.listener.reset();
+            return false;
+        }
+        handle.listener.reset();
+        handle.socket = accepted;
+        handle.peer = peer;
+        handle.params.acceptPending = false;
     }
-    if (keep) Library::instance().keepListener(listener, handle.params.port);
-    handle.listener.reset();
-    handle.socket = accepted;
-    handle.peer = peer;
-    handle.params.acceptPending = false;
+    if (keep) Library::instance().keepListener(listener, port);
     return true;
 }
 
@@ -128,6 +136,11 @@ CABLOR_API int32_t DncTransferEx(int32_t h, char* buffer, int32_t* length, int32
         }
         if (!expectReply) return 1;
         int code = receiveTcp(*handle, buffer, length, tcpReplyTimeoutMs(p));
+        if (code == DNC_ERR_TIMEOUT) {
+            // TCP has no exchange framing: a reply arriving late would be taken for the answer
+            // to the next request. A CNC that did not answer in time has lost the connection.
+            socket->shutdown();
+        }
         return code == 0 ? 1 : failWith(*handle, code);
     }
 

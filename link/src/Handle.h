@@ -38,10 +38,13 @@ struct Handle {
     ErrorStack errors;
     SocketPtr socket;    // TCP: the connection
     SocketPtr listener;  // TCP server: the listening socket until the CNC is accepted
+    std::shared_ptr<Wakeup> acceptWakeup;  // TCP server: a disconnect ends a pending accept
     sockaddr_in peer{};
     // The line an exchange of this handle is using, so that a disconnect from another thread
     // can end its unlimited waits.
     std::shared_ptr<SerialLine> activeLine;
+    // The device DncReserve opened, closed again by DncRelease or DncDisconnect.
+    std::shared_ptr<SerialLine> reservedLine;
 
     void pushError(int code) {
         std::lock_guard guard(lock);

@@ -31,6 +31,7 @@ CABLOR_API int32_t DncDisconnect(int32_t h) {
     HandleParams p;
     std::shared_ptr<SerialLine> active;
     SocketPtr socket, listener;
+    std::shared_ptr<Wakeup> acceptWakeup;
     {
         std::lock_guard guard(handle->lock);
         if (!handle->params.connected) {
@@ -41,27 +42,30 @@ CABLOR_API int32_t DncDisconnect(int32_t h) {
         active = handle->activeLine;
         socket = std::move(handle->socket);
         listener = std::move(handle->listener);
+        acceptWakeup = handle->acceptWakeup;
         handle->params.connected = false;
     }
     // A wait without limit in this handle's exchange ends now.
     if (active) active->device().cancel();
     if (isTcpLink(p.linkType)) {
         if (socket) socket->shutdown();
-        // A listening socket the library keeps for later handles stays open.
-        if (listener && listener != Library::instance().keptListener(p.port)) {
-            listener->shutdown();
-        }
+        // A pending accept ends; the listening socket itself may be kept for later handles.
+        if (acceptWakeup) acceptWakeup->signal();
         return 1;
     }
-    bool reservedHere = p.linkType == DNC_LINK_RXA2
-                            ? p.reserved
-                            : (p.reserved || (p.flags & DNC_FLAG_RESERVE) != 0);
-    if (reservedHere) {
-        PortTable::instance().cancelWaits(p.port);
-        PortTable::instance().closeAfterExchange(p.port, variantOf(p.linkType));
+    // A reservation this handle holds ends here. A DataIO handle carrying DNC_FLAG_RESERVE
+    // whose reservation failed at connect time holds none: the device open on the port then
+    // belongs to another handle and stays open.
+    std::shared_ptr<SerialLine> reservedLine;
+    {
         std::lock_guard guard(handle->lock);
+        reservedLine = std::move(handle->reservedLine);
         handle->params.flags &= ~static_cast<uint32_t>(DNC_FLAG_RESERVE);
         handle->params.reserved = false;
+    }
+    if (reservedLine) {
+        reservedLine->device().cancel();
+        PortTable::instance().closeAfterExchange(p.port, variantOf(p.linkType), reservedLine);
     }
     PortTable::instance().unregisterPort(p.port);
     return 1;
@@ -88,32 +92,49 @@ CABLOR_API int32_t DncReserve(int32_t h) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return 0;
     HandleParams p = handle->snapshot();
+    if (!p.connected) {
+        handle->pushError(DNC_ERR_NOT_CONNECTED);
+        return 0;
+    }
     if (p.reserved) {
         if (p.flags & DNC_FLAG_RESERVE) return 1;
         handle->pushError(DNC_ERR_RESERVED);
         return 0;
     }
+    std::shared_ptr<SerialLine> opened;
     if (isSerialLink(p.linkType) &&
         PortTable::instance().openForExchange(p.port, secondsToMs(p.ackTimeout),
-                                              variantOf(p.linkType)) != OpenResult::Ok) {
+                                              variantOf(p.linkType), &opened) != OpenResult::Ok) {
         handle->pushError(DNC_ERR_PORT);
         return 0;
     }
     std::lock_guard guard(handle->lock);
+    if (!handle->params.connected || handle->params.reserved) {
+        // Disconnected or reserved by another thread meanwhile: give the device back.
+        PortTable::instance().closeAfterExchange(p.port, variantOf(p.linkType), opened);
+        handle->errors.push(handle->params.connected ? DNC_ERR_RESERVED : DNC_ERR_NOT_CONNECTED);
+        return 0;
+    }
     handle->params.reserved = true;
+    handle->reservedLine = std::move(opened);
     return 1;
 }
 
 CABLOR_API int32_t DncRelease(int32_t h) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return 0;
-    HandleParams p = handle->snapshot();
-    if (!p.reserved || (p.flags & DNC_FLAG_RESERVE)) return 0;
-    if (isSerialLink(p.linkType)) {
-        PortTable::instance().closeAfterExchange(p.port, variantOf(p.linkType));
+    std::shared_ptr<SerialLine> reservedLine;
+    int32_t linkType, port;
+    {
+        std::lock_guard guard(handle->lock);
+        const HandleParams& p = handle->params;
+        if (!p.reserved || (p.flags & DNC_FLAG_RESERVE)) return 0;
+        handle->params.reserved = false;
+        reservedLine = std::move(handle->reservedLine);
+        linkType = p.linkType;
+        port = p.port;
     }
-    std::lock_guard guard(handle->lock);
-    handle->params.reserved = false;
+    if (reservedLine) PortTable::instance().closeAfterExchange(port, variantOf(linkType), reservedLine);
     return 1;
 }
 

@@ -74,7 +74,9 @@ CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     if (result == nullptr) return 0;
-    Library& library = Library::instance();
+    // Read before the handle lock: the library lock is never taken inside a handle lock.
+    const int handleCount = Library::instance().handleCount();
+    const int attachCount = Library::instance().attachCount.load();
     std::lock_guard guard(handle->lock);
     const HandleParams& p = handle->params;
     const bool serial = isSerialLink(p.linkType);
@@ -127,8 +129,8 @@ CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
             out[DNC_PEER_NAME_SIZE - 1] = '\0';
             return 1;
         }
-        case DNC_PARAM_HANDLE_COUNT: value = library.handleCount(); break;
-        case DNC_PARAM_ATTACH_COUNT: value = library.attachCount.load(); break;
+        case DNC_PARAM_HANDLE_COUNT: value = handleCount; break;
+        case DNC_PARAM_ATTACH_COUNT: value = attachCount; break;
         case DNC_PARAM_MAX_TELEGRAM:
             value = p.linkType == DNC_LINK_RXA2 ? blockSizeFor(p.cncClass) : DNC_MAX_MESSAGE;
             break;

@@ -6,11 +6,15 @@ PortSession::PortSession(Handle& handle, const HandleParams& params, OpenVariant
                          int timeoutMs)
     : handle_(handle), port_(params.port), variant_(variant) {
     PortTable& table = PortTable::instance();
+    if (!params.connected) return;
     if (!params.reserved) {
-        if (table.openForExchange(port_, timeoutMs, variant) != OpenResult::Ok) return;
-        openedHere_ = true;
+        if (table.openForExchange(port_, timeoutMs, variant, &openedHere_) != OpenResult::Ok) {
+            return;
+        }
+        line_ = openedHere_;
+    } else {
+        line_ = table.line(port_);
     }
-    line_ = table.line(port_);
     if (line_) {
         line_->setReadTimeout(timeoutMs);
         std::lock_guard guard(handle_.lock);
@@ -24,7 +28,7 @@ PortSession::~PortSession() {
         handle_.activeLine.reset();
     }
     line_.reset();
-    if (openedHere_) PortTable::instance().closeAfterExchange(port_, variant_);
+    if (openedHere_) PortTable::instance().closeAfterExchange(port_, variant_, openedHere_);
 }
 
 }  // namespace cablor

@@ -24,7 +24,7 @@ private:
     Handle& handle_;
     int port_;
     OpenVariant variant_;
-    bool openedHere_ = false;
+    std::shared_ptr<SerialLine> openedHere_;  // the device this session opened, if it did
     std::shared_ptr<SerialLine> line_;
 };
 

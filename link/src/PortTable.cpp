@@ -214,7 +214,8 @@ void PortTable::unregisterPort(int port) {
     record.recordLock.store(false);
 }
 
-OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant variant) {
+OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant variant,
+                                     std::shared_ptr<SerialLine>* opened) {
     if (!validPort(port)) return OpenResult::NotRegistered;
     PortRecord& record = records_[port];
     if (record.users < 1) return OpenResult::NotRegistered;
@@ -236,18 +237,18 @@ OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant varia
         return OpenResult::DeviceFailed;
     }
     std::lock_guard lock(record.lineMutex);
-    record.line = std::move(line);
+    record.line = line;
+    *opened = std::move(line);
     return OpenResult::Ok;
 }
 
-void PortTable::closeAfterExchange(int port, OpenVariant variant) {
-    if (!validPort(port)) return;
+void PortTable::closeAfterExchange(int port, OpenVariant variant,
+                                   const std::shared_ptr<SerialLine>& opened) {
+    if (!validPort(port) || !opened) return;
     PortRecord& record = records_[port];
-    if (variant == OpenVariant::Rxa2 && record.users < 1) return;
-    {
-        std::lock_guard lock(record.lineMutex);
-        record.line.reset();
-    }
+    std::lock_guard lock(record.lineMutex);
+    if (record.line != opened) return;
+    record.line.reset();
     record.open.store(false);
     if (variant == OpenVariant::DataIo) record.busy.store(false);
 }
@@ -264,12 +265,6 @@ bool PortTable::takeBusy(int port) {
 
 void PortTable::releaseBusy(int port) {
     if (validPort(port)) records_[port].busy.store(false);
-}
-
-void PortTable::cancelWaits(int port) {
-    if (!validPort(port)) return;
-    std::lock_guard lock(records_[port].lineMutex);
-    if (records_[port].line) records_[port].line->device().cancel();
 }
 
 }  // namespace cablor

@@ -31,7 +31,7 @@ struct PortRecord {
     uint32_t dataBits = 8;
     LineMode lineMode = LineMode::Rxa2;
     bool exclusive = false;
-    int users = 0;
+    std::atomic<int> users{0};  // changed under the record lock
     std::atomic<bool> busy{false};
     std::atomic<bool> recordLock{false};
     std::atomic<bool> open{false};
@@ -49,8 +49,13 @@ public:
     bool registerPort(int port, uint32_t* speed, int* parityCode, LineMode mode, bool exclusive);
     void unregisterPort(int port);
 
-    OpenResult openForExchange(int port, int timeoutMs, OpenVariant variant);
-    void closeAfterExchange(int port, OpenVariant variant);
+    // Opens the device; *opened identifies this open for closeAfterExchange.
+    OpenResult openForExchange(int port, int timeoutMs, OpenVariant variant,
+                               std::shared_ptr<SerialLine>* opened);
+    // Closes the device if it is still the one `opened` names: an exchange that outlived its
+    // handle's disconnect must not close what a later user of the port opened.
+    void closeAfterExchange(int port, OpenVariant variant,
+                            const std::shared_ptr<SerialLine>& opened);
 
     // The open line, or null. The shared pointer keeps it alive for the caller's exchange.
     std::shared_ptr<SerialLine> line(int port);
@@ -58,9 +63,6 @@ public:
     // One exchange at a time on an open device.
     bool takeBusy(int port);
     void releaseBusy(int port);
-
-    // Ends every unlimited wait on the port's open device (disconnect, unload).
-    void cancelWaits(int port);
 
     // Read-only view for tests and diagnostics.
     const PortRecord& record(int port) const { return records_[port]; }

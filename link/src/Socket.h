@@ -24,4 +24,20 @@ private:
 
 using SocketPtr = std::shared_ptr<Socket>;
 
+// An eventfd that ends a wait on a socket shared with other handles (the kept listening
+// socket), where shutting the socket down would end their waits too.
+class Wakeup {
+public:
+    Wakeup();
+    ~Wakeup();
+    Wakeup(const Wakeup&) = delete;
+    Wakeup& operator=(const Wakeup&) = delete;
+
+    int fd() const { return fd_; }
+    void signal();
+
+private:
+    int fd_;
+};
+
 }  // namespace cablor

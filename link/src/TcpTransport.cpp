@@ -1,6 +1,7 @@
 #include "TcpTransport.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -113,7 +114,8 @@ SocketPtr tcpListen(int port, int backlog, TcpError* error) {
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_ANY);
     if (::bind(socket->fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
-        ::listen(socket->fd(), backlog) < 0) {
+        ::listen(socket->fd(), backlog) < 0 ||
+        ::fcntl(socket->fd(), F_SETFL, ::fcntl(socket->fd(), F_GETFL) | O_NONBLOCK) < 0) {
         *error = TcpError::Connect;
         return nullptr;
     }
@@ -121,15 +123,24 @@ SocketPtr tcpListen(int port, int backlog, TcpError* error) {
     return socket;
 }
 
-SocketPtr tcpAccept(const Socket& listener, sockaddr_in* peer) {
-    socklen_t size = sizeof *peer;
-    int fd;
-    do {
-        fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(peer), &size, SOCK_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return nullptr;
-    setNoDelay(fd);
-    return std::make_shared<Socket>(fd);
+SocketPtr tcpAccept(const Socket& listener, const Wakeup& wakeup, sockaddr_in* peer) {
+    for (;;) {
+        pollfd p[2] = {{listener.fd(), POLLIN, 0}, {wakeup.fd(), POLLIN, 0}};
+        if (::poll(p, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return nullptr;
+        }
+        if (p[1].revents & POLLIN) return nullptr;
+        if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return nullptr;
+        socklen_t size = sizeof *peer;
+        int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(peer), &size,
+                           SOCK_CLOEXEC);
+        if (fd >= 0) {
+            setNoDelay(fd);
+            return std::make_shared<Socket>(fd);
+        }
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return nullptr;
+    }
 }
 
 MessageResult sendMessage(const Socket& socket, const uint8_t* bytes, int length) {

@@ -21,8 +21,10 @@ SocketPtr tcpConnect(uint32_t ipAddress, const char* hostName, int port, TcpErro
 // A new listening socket on any local address (backlog 10 or 1).
 SocketPtr tcpListen(int port, int backlog, TcpError* error);
 
-// Accepts one connection; null on failure. Stores the peer address.
-SocketPtr tcpAccept(const Socket& listener, sockaddr_in* peer);
+// Accepts one connection; null on failure or when wakeup is signalled first. Stores the peer
+// address. Several handles may wait on one kept listening socket: the one that loses the race
+// for a connection goes on waiting.
+SocketPtr tcpAccept(const Socket& listener, const Wakeup& wakeup, sockaddr_in* peer);
 
 enum class MessageResult { Ok, OverLong, Failed, TimedOut };
 

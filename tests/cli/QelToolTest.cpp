@@ -3,8 +3,14 @@
 
 #include "FakeLink.h"
 
+#include "config/FixedText.h"
+#include "config/OperatorMessages.h"
+#include "config/SettingsStore.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace qel {
@@ -125,6 +131,32 @@ TEST_F(QelToolTest, FreePrintsTheBytesAlone) {
     link.replies = {failure(DNC_ERR_CONNECTION)};
     EXPECT_EQ(run({"-i", "cnc", "free"}), 1);
     EXPECT_EQ(err.str(), "qel: free: link error 28 (the TCP connection failed)\n");
+}
+
+TEST_F(QelToolTest, FreeOnADataIoLinkIsAFailureNotAZero) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qel-dataio-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / "QelVeva.cfg";
+    {
+        std::ostringstream ignored;
+        StreamMessages messages(ignored);
+        SettingsStore store(file, folder.string(), messages);
+        ConfigRecord& tape = store.configs()[0];
+        tape.inUse = 1;
+        setText(tape.name, "Tape");
+        tape.linkType = DNC_LINK_DATAIO_XONXOFF;
+        tape.comPort = 1;
+        tape.baudRate = 9600;
+        store.currentConfig() = 0;
+        ASSERT_TRUE(store.write());
+    }
+    ::setenv("QELVEVA_CFG", file.c_str(), 1);
+    EXPECT_EQ(run({"free"}), 1);
+    ::unsetenv("QELVEVA_CFG");
+    std::filesystem::remove_all(folder);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "qel: free: a DataIO link carries no commands\n");
 }
 
 TEST_F(QelToolTest, MessageSendsTheWordsAsOneText) {

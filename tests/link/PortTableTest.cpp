@@ -108,6 +108,30 @@ TEST_F(PortTableTest, AReservedPortIsBusyForTheOtherHandles) {
     EXPECT_EQ(DncGetLastError(b), DNC_ERR_PORT);
 }
 
+TEST_F(PortTableTest, ADisconnectedHandleCannotReserveAndBlockThePort) {
+    int32_t a = connect(2), b = connect(2);
+    ASSERT_EQ(DncDisconnect(a), 1);
+    EXPECT_EQ(DncReserve(a), 0);
+    EXPECT_EQ(DncGetLastError(a), DNC_ERR_NOT_CONNECTED);
+    EXPECT_FALSE(ports.isOpen(2));
+    EXPECT_EQ(DncReserve(b), 1);
+}
+
+TEST_F(PortTableTest, ADataIoHandleWhoseReservationFailedLeavesTheOtherHandlesDevice) {
+    int32_t holder = connect(3, DNC_LINK_DATAIO_XONXOFF);
+    ASSERT_EQ(DncReserve(holder), 1);
+    // Registered next to it, but its own reservation at connect time fails (port busy).
+    int32_t late = connect(3, DNC_LINK_DATAIO_XONXOFF, DNC_FLAG_NO_LOGIN | DNC_FLAG_RESERVE);
+    ASSERT_NE(late, 0);
+    EXPECT_EQ(record(3).users, 2);
+    EXPECT_EQ(DncDisconnect(late), 1);
+    EXPECT_TRUE(ports.isOpen(3));
+    EXPECT_TRUE(record(3).open.load());
+    EXPECT_TRUE(record(3).busy.load());
+    EXPECT_EQ(DncRelease(holder), 1);
+    EXPECT_FALSE(ports.isOpen(3));
+}
+
 TEST_F(PortTableTest, FlagReserveHoldsTheReservationUntilDisconnect) {
     int32_t h = connect(4, DNC_LINK_RXA2, DNC_FLAG_NO_LOGIN | DNC_FLAG_RESERVE);
     ASSERT_NE(h, 0);

@@ -179,6 +179,11 @@ TEST(TcpFraming, SilentCncTimesOutWithError12) {
     int32_t length = 4;
     EXPECT_EQ(DncTransferEx(client.h, buffer, &length, 1), 0);
     EXPECT_EQ(DncGetLastError(client.h), DNC_ERR_TIMEOUT);
+    // The connection is given up, so that a late reply cannot answer the next request.
+    std::memcpy(buffer, "PTPMPROG1", 9);
+    length = 9;
+    EXPECT_EQ(DncTransferEx(client.h, buffer, &length, 1), 0);
+    EXPECT_NE(DncGetLastError(client.h), 0);
     done = true;
 }
 
@@ -295,6 +300,41 @@ TEST(TcpServer, KeptListenerServesTheNextHandleOnThePort) {
     EXPECT_NE(::bind(probe, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     ::close(probe);
     EXPECT_EQ(serveOnce("M FR"), "M FR");
+}
+
+TEST(TcpServer, DisconnectEndsAnAcceptOnTheKeptListenerAndTheNextHandleGetsTheCall) {
+    int port = testing_peer::freePort();
+    const uint32_t keep = DNC_FLAG_KEEP_LISTENER | DNC_FLAG_NO_LOGIN;
+    auto acceptOne = [port](int32_t h) {
+        std::thread cnc([port] {
+            int fd = connectTo(port);
+            Connection(fd).sendFrame("M VN");
+            ::close(fd);
+        });
+        char buffer[DNC_MAX_MESSAGE];
+        int32_t length = sizeof buffer;
+        int32_t ok = DncListenEx(h, buffer, &length);
+        cnc.join();
+        return ok;
+    };
+    {
+        Client first(serverBlock(port, keep));
+        ASSERT_EQ(acceptOne(first.h), 1);  // the library now keeps the listening socket
+    }
+    Client waiting(serverBlock(port, keep));
+    auto listening = std::async(std::launch::async, [h = waiting.h] {
+        char buffer[DNC_MAX_MESSAGE];
+        int32_t length = sizeof buffer;
+        return DncListenEx(h, buffer, &length);
+    });
+    EXPECT_EQ(listening.wait_for(std::chrono::milliseconds(20)), std::future_status::timeout);
+    EXPECT_EQ(DncDisconnect(waiting.h), 1);
+    ASSERT_EQ(listening.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(listening.get(), 0);
+    EXPECT_EQ(DncGetLastError(waiting.h), DNC_ERR_ACCEPT);
+    // The call of the next CNC goes to a live handle, not to the disconnected one.
+    Client next(serverBlock(port, keep));
+    EXPECT_EQ(acceptOne(next.h), 1);
 }
 
 TEST(TcpServer, DisconnectEndsAPendingAccept) {
