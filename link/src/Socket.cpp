@@ -2,6 +2,7 @@
 
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,6 +15,13 @@ Socket::~Socket() {
 
 void Socket::shutdown() {
     if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+void Socket::limitReceives(int ms) const {
+    if (ms < 0) ms = 0;
+    if (receiveLimitMs_.exchange(ms) == ms) return;
+    timeval limit{ms / 1000, (ms % 1000) * 1000};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
 Wakeup::Wakeup() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}

@@ -3,6 +3,7 @@
 // without closing a descriptor that is still being read.
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 namespace cablor {
@@ -18,8 +19,13 @@ public:
     // Ends every pending and later send, receive and accept on the socket.
     void shutdown();
 
+    // Bounds every later receive to ms (0: no bound). The kernel keeps the bound, so a
+    // receive needs no poll beside it; the value is set again only when it changes.
+    void limitReceives(int ms) const;
+
 private:
     int fd_;
+    mutable std::atomic<int> receiveLimitMs_{0};
 };
 
 using SocketPtr = std::shared_ptr<Socket>;

@@ -55,20 +55,26 @@ int waitReadable(int fd, int timeoutMs) {
     }
 }
 
-// Reads exactly count bytes. The first byte may take firstWaitMs; the rest must follow
-// within the mid-message limit. A short read is completed, never failed.
-MessageResult readExactly(int fd, uint8_t* out, size_t count, int firstWaitMs) {
+// Reads exactly count bytes; a short read is completed, never failed. With waitMs > 0 every
+// receive waits at most waitMs (the kernel's receive time-out, no extra system call). With
+// waitMs < 0 the message may take any time to begin, but once it has begun the rest must
+// follow within the mid-message limit.
+MessageResult readExactly(const Socket& socket, uint8_t* out, size_t count, int waitMs,
+                          bool messageBegun) {
+    socket.limitReceives(waitMs > 0 ? waitMs : 0);
     size_t got = 0;
-    int waitMs = firstWaitMs;
     while (got < count) {
-        if (waitMs >= 0 && waitReadable(fd, waitMs) == 0) {
-            return got == 0 ? MessageResult::TimedOut : MessageResult::Failed;
+        const bool begun = messageBegun || got > 0;
+        if (waitMs <= 0 && begun && waitReadable(socket.fd(), kMidMessageLimitMs) == 0) {
+            return MessageResult::Failed;
         }
-        ssize_t n = ::recv(fd, out + got, count - got, 0);
+        ssize_t n = ::recv(socket.fd(), out + got, count - got, 0);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return begun ? MessageResult::Failed : MessageResult::TimedOut;
+        }
         if (n <= 0) return MessageResult::Failed;  // closed or failed: error 28, never a hang
         got += static_cast<size_t>(n);
-        waitMs = firstWaitMs < 0 ? kMidMessageLimitMs : std::max(firstWaitMs, kMidMessageLimitMs);
     }
     return MessageResult::Ok;
 }
@@ -162,13 +168,12 @@ MessageResult sendMessage(const Socket& socket, const uint8_t* bytes, int length
 
 MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length, int timeoutMs) {
     uint8_t prefix[4];
-    MessageResult rc = readExactly(socket.fd(), prefix, 4, timeoutMs);
+    MessageResult rc = readExactly(socket, prefix, 4, timeoutMs, false);
     if (rc != MessageResult::Ok) return rc;
     uint32_t announced = (uint32_t{prefix[0]} << 24) | (uint32_t{prefix[1]} << 16) |
                          (uint32_t{prefix[2]} << 8) | prefix[3];
-    const int midLimit = kMidMessageLimitMs;
     size_t kept = std::min<uint32_t>(announced, kMaxMessage);
-    if (kept > 0 && readExactly(socket.fd(), buffer, kept, midLimit) != MessageResult::Ok) {
+    if (kept > 0 && readExactly(socket, buffer, kept, timeoutMs, true) != MessageResult::Ok) {
         return MessageResult::Failed;
     }
     // Drop the rest of an over-long message so that the next one starts at its length.
@@ -176,7 +181,7 @@ MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length,
     uint8_t sink[kMaxMessage];
     while (rest > 0) {
         size_t chunk = static_cast<size_t>(std::min<uint64_t>(rest, sizeof sink));
-        if (readExactly(socket.fd(), sink, chunk, midLimit) != MessageResult::Ok) {
+        if (readExactly(socket, sink, chunk, timeoutMs, true) != MessageResult::Ok) {
             return MessageResult::Failed;
         }
         rest -= chunk;
