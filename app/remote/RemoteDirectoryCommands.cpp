@@ -67,59 +67,71 @@ void serveDirectoryEntry(RemoteSession& session, std::string_view telegram) {
     session.reply(text::kReplyDone + listingLine(static_cast<int>(entry), file.name, *facts));
 }
 
-void serveDelete(RemoteSession& session, std::string_view telegram) {
-    const std::string pattern(commandPattern(telegram));
+namespace {
+
+// Applies change to every file the telegram's pattern matches: folders are passed over, a
+// link leading out of the served folder is left alone. Answers "M NR13" when nothing matches,
+// else "M OK" or "M NR47": a failure sticks, or, with lastFileDecides, the last file handled
+// decides.
+template <typename Change>
+void changeMatchingFiles(RemoteSession& session, const std::string& pattern,
+                         const char* noFilesText, bool lastFileDecides, Change change) {
     if (refusedPattern(session, pattern)) return;
     const std::vector<FolderEntry> found = session.folder.matches(pattern);
     if (found.empty()) {
-        session.log(quoted(text::kNoFilesToDelete, pattern));
+        session.log(quoted(noFilesText, pattern));
         session.reply(text::kReplyNoMatch);
         return;
     }
     std::string_view reply = text::kReplyDone;
     for (const FolderEntry& entry : found) {
         if (entry.kind == EntryKind::Folder) continue;
+        bool changed = false;
         if (entry.kind == EntryKind::Outside) {
             session.log(quoted(text::kLeadsOutside, entry.name));
-            reply = text::kReplyNotChanged;
-        } else if (session.folder.remove(entry)) {
-            session.log(quoted(text::kRemoved, entry.name));
         } else {
-            session.traceFileError("delete", entry.name, errno);
-            session.log(quoted(text::kNotRemoved, entry.name));
+            changed = change(entry);
+        }
+        if (!changed) {
             reply = text::kReplyNotChanged;
+        } else if (lastFileDecides) {
+            reply = text::kReplyDone;
         }
     }
     session.reply(reply);
 }
 
+}  // namespace
+
+void serveDelete(RemoteSession& session, std::string_view telegram) {
+    const std::string pattern(commandPattern(telegram));
+    changeMatchingFiles(session, pattern, text::kNoFilesToDelete, false,
+                        [&](const FolderEntry& entry) {
+                            if (session.folder.remove(entry)) {
+                                session.log(quoted(text::kRemoved, entry.name));
+                                return true;
+                            }
+                            session.traceFileError("delete", entry.name, errno);
+                            session.log(quoted(text::kNotRemoved, entry.name));
+                            return false;
+                        });
+}
+
 void serveLock(RemoteSession& session, std::string_view telegram) {
     const std::string pattern(commandPattern(telegram));
     const bool unlock = unlockRequested(telegram);
-    if (refusedPattern(session, pattern)) return;
-    const std::vector<FolderEntry> found = session.folder.matches(pattern);
-    if (found.empty()) {
-        session.log(quoted(text::kNoFilesToLock, pattern));
-        session.reply(text::kReplyNoMatch);
-        return;
-    }
-    // The reply tells the outcome of the last file handled.
-    std::string_view reply = text::kReplyDone;
-    for (const FolderEntry& entry : found) {
-        if (entry.kind == EntryKind::Folder) continue;
-        if (entry.kind == EntryKind::Outside) {
-            session.log(quoted(text::kLeadsOutside, entry.name));
-            reply = text::kReplyNotChanged;
-        } else if (session.folder.setReadOnly(entry, !unlock)) {
-            session.log(quoted(unlock ? text::kUnlocked : text::kLocked, entry.name));
-            reply = text::kReplyDone;
-        } else {
-            session.traceFileError(unlock ? "unlock" : "lock", entry.name, errno);
-            session.log(quoted(text::kLockFailed, entry.name));
-            reply = text::kReplyNotChanged;
-        }
-    }
-    session.reply(reply);
+    changeMatchingFiles(session, pattern, text::kNoFilesToLock, true,
+                        [&](const FolderEntry& entry) {
+                            if (session.folder.setReadOnly(entry, !unlock)) {
+                                session.log(quoted(unlock ? text::kUnlocked : text::kLocked,
+                                                   entry.name));
+                                return true;
+                            }
+                            session.traceFileError(unlock ? "unlock" : "lock", entry.name,
+                                                   errno);
+                            session.log(quoted(text::kLockFailed, entry.name));
+                            return false;
+                        });
 }
 
 void serveFreeSpace(RemoteSession& session, std::string_view replyCode) {
