@@ -133,16 +133,22 @@ bool CncMachine::breakOffNow(const TelegramLink& link, int blocks) const {
     return k >= 0 && blocks >= k;
 }
 
-void CncMachine::transmitMemory(TelegramLink& link, const MemoryAddress& address) {
-    if (auto refusal = refusals_.find("PT", address.name, address.type)) {
+bool CncMachine::refusedOrInvalid(TelegramLink& link, const char* request,
+                                  const MemoryAddress& address) {
+    if (auto refusal = refusals_.find(request, address.name, address.type)) {
         link.send(*refusal);
-        return;
+        return true;
     }
     if (!MemoryStore::validType(address.type) ||
         (!address.wholeType() && !MemoryStore::validName(address.name))) {
         link.send(kInvalidName);
-        return;
+        return true;
     }
+    return false;
+}
+
+void CncMachine::transmitMemory(TelegramLink& link, const MemoryAddress& address) {
+    if (refusedOrInvalid(link, "PT", address)) return;
     std::string data;
     if (address.wholeType()) {
         std::vector<std::pair<std::string, std::string>> programs;
@@ -224,15 +230,7 @@ void CncMachine::sendBlocks(TelegramLink& link, const std::vector<std::string>& 
 }
 
 void CncMachine::receiveMemory(TelegramLink& link, const MemoryAddress& address) {
-    if (auto refusal = refusals_.find("PR", address.name, address.type)) {
-        link.send(*refusal);
-        return;
-    }
-    if (!MemoryStore::validType(address.type) ||
-        (!address.wholeType() && !MemoryStore::validName(address.name))) {
-        link.send(kInvalidName);
-        return;
-    }
+    if (refusedOrInvalid(link, "PR", address)) return;
     // An existing memory is not overwritten: the PC deletes it first when the operator agrees.
     if (!address.wholeType() && store_.exists(address.name, address.type)) {
         link.send("M NR");

@@ -48,6 +48,8 @@ class CncMachine {
     void sendBlocks(TelegramLink& link, const std::vector<std::string>& blocks,
                     const std::string& type, const std::string& what, const std::string& memory);
     bool breakOffNow(const TelegramLink& link, int blocks) const;
+    // Answers a "PT"/"PR" request refused for its memory, or naming no valid memory.
+    bool refusedOrInvalid(TelegramLink& link, const char* request, const MemoryAddress& address);
     std::uint64_t freeBytes() const;
 
     MemoryStore& store_;
