@@ -1,6 +1,6 @@
 #include "client/LinkChannel.h"
 
-#include "shell/Trace.h"
+#include "base/Trace.h"
 
 #include <algorithm>
 #include <limits>

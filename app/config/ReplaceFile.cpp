@@ -1,6 +1,6 @@
 #include "config/ReplaceFile.h"
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -11,7 +11,7 @@
 #include "config/ConfigDefaults.h"
 #include "config/ConfigRules.h"
 #include "config/ReplaceFile.h"
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace qel {
 

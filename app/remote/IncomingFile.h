@@ -4,7 +4,7 @@
 // committed is deleted when the object goes.
 #pragma once
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <string>
 #include <string_view>

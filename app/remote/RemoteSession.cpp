@@ -3,8 +3,8 @@
 #include "remote/CncNameCheck.h"
 #include "remote/PrintfText.h"
 #include "remote/RemoteModeTexts.h"
-#include "shell/FileErrorCause.h"
-#include "shell/Trace.h"
+#include "base/FileErrorCause.h"
+#include "base/Trace.h"
 
 #include <utility>
 

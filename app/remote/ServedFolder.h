@@ -4,7 +4,7 @@
 // written, deleted or changed.
 #pragma once
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <cstdint>
 #include <ctime>

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "shell/FileErrorCause.h"
+#include "base/FileErrorCause.h"
 #include "shell/StartupFile.h"
-#include "shell/Trace.h"
+#include "base/Trace.h"
 
 namespace qel {
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace qel {
 

@@ -1,8 +1,8 @@
 #include "transfer/Download.h"
 
 #include "client/LinkErrorText.h"
-#include "shell/FileErrorCause.h"
-#include "shell/Trace.h"
+#include "base/FileErrorCause.h"
+#include "base/Trace.h"
 #include "transfer/LocalFileNames.h"
 #include "transfer/TransferTexts.h"
 

@@ -1,7 +1,7 @@
 #include "transfer/ReceivedFile.h"
 
-#include "shell/FileErrorCause.h"
-#include "shell/Trace.h"
+#include "base/FileErrorCause.h"
+#include "base/Trace.h"
 #include "transfer/LocalFileNames.h"
 
 #include <fcntl.h>

@@ -3,7 +3,7 @@
 // no partial file, and a file being replaced stays as it was until its successor is whole.
 #pragma once
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <sys/types.h>
 #include <optional>

@@ -2,7 +2,7 @@
 // meanwhile, but a cooperating writer is refused (a shared advisory lock).
 #pragma once
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 #include <sys/types.h>
 #include <cstdint>

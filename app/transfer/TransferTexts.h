@@ -2,7 +2,7 @@
 // with which file error or link error.
 #pragma once
 
-#include "shell/FileErrorCause.h"
+#include "base/FileErrorCause.h"
 
 #include <cstdint>
 #include <initializer_list>

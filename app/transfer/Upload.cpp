@@ -2,8 +2,8 @@
 
 #include "client/LinkErrorText.h"
 #include "client/MemoryAddress.h"
-#include "shell/FileErrorCause.h"
-#include "shell/Trace.h"
+#include "base/FileErrorCause.h"
+#include "base/Trace.h"
 #include "transfer/TransferTexts.h"
 
 #include <algorithm>

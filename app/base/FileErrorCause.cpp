@@ -1,4 +1,4 @@
-#include "shell/FileErrorCause.h"
+#include "base/FileErrorCause.h"
 
 #include <cerrno>
 
