@@ -1,6 +1,7 @@
 #include "cli/CncCommands.h"
 
 #include "client/LinkErrorText.h"
+#include "client/LinkTypes.h"
 #include "client/MemoryAddress.h"
 
 #include <ostream>
@@ -11,14 +12,9 @@ namespace {
 
 constexpr const char* kProgram = "qel: ";
 
-bool isDataIo(const LinkSettings& link) {
-    return link.linkType == DNC_LINK_DATAIO_RTSCTS || link.linkType == DNC_LINK_DATAIO_XONXOFF ||
-           link.linkType == DNC_LINK_DATAIO_CTS;
-}
-
 // Why a request failed: the link's error when it reported one, else what the CNC answered.
 std::string failureReason(CncClient& client, const LinkSettings& link) {
-    if (isDataIo(link)) return "a DataIO link carries no commands";
+    if (isDataIoLinkType(link.linkType)) return "a DataIO link carries no commands";
     const int code = client.lastError();
     if (code != 0) return linkFailureText(code, link);
     if (client.lastReceived().empty()) return "refused";
@@ -66,7 +62,7 @@ int listMemories(CncClient& client, const LinkSettings& link, const std::string&
 int showFreeMemory(CncClient& client, const LinkSettings& link, std::ostream& out,
                    std::ostream& err) {
     // A DataIO link has no way to ask: its 0 is no answer of the CNC.
-    const int64_t bytes = isDataIo(link) ? -1 : client.freeMemory();
+    const int64_t bytes = isDataIoLinkType(link.linkType) ? -1 : client.freeMemory();
     if (bytes < 0) {
         err << kProgram << "free: " << failureReason(client, link) << '\n';
         return 1;

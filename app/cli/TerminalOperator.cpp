@@ -120,19 +120,10 @@ std::optional<std::string> TerminalOperator::askNewName(std::string_view promptT
         note("qel: " + oneLine(promptText) + " [Cancel]");
         return std::nullopt;
     }
-    {
-        std::lock_guard guard(lock_);
-        asking_ = true;
-        clearProgressLine();
-        err_ << promptText << " [" << defaultText << "] " << std::flush;
-    }
+    clearProgressLine();
+    err_ << promptText << " [" << defaultText << "] " << std::flush;
     std::string line;
-    const bool entered = readLine(line);
-    {
-        std::lock_guard guard(lock_);
-        asking_ = false;
-    }
-    if (!entered) return std::nullopt;
+    if (!readLine(line)) return std::nullopt;
     return line.empty() ? std::string(defaultText) : line;
 }
 
@@ -142,18 +133,11 @@ uint32_t TerminalOperator::prompt(std::string_view text, const std::vector<Choic
         if (!menu.empty()) menu += ", ";
         menu += std::string("[") + choice.key + "] " + choice.label;
     }
-    {
-        std::lock_guard guard(lock_);
-        asking_ = true;
-        clearProgressLine();
-        err_ << text << '\n';
-    }
+    clearProgressLine();
+    err_ << text << '\n';
     uint32_t answer = IDCANCEL;
     for (;;) {
-        {
-            std::lock_guard guard(lock_);
-            err_ << menu << "? " << std::flush;
-        }
+        err_ << menu << "? " << std::flush;
         std::string line;
         if (!readLine(line)) break;
         const char key = line.empty() ? '\0' : static_cast<char>(line[0] | 0x20);
@@ -166,8 +150,6 @@ uint32_t TerminalOperator::prompt(std::string_view text, const std::vector<Choic
             break;
         }
     }
-    std::lock_guard guard(lock_);
-    asking_ = false;
     return answer;
 }
 
@@ -189,13 +171,11 @@ bool TerminalOperator::readLine(std::string& line) {
 }
 
 void TerminalOperator::note(const std::string& line) {
-    std::lock_guard guard(lock_);
     clearProgressLine();
     err_ << line << '\n' << std::flush;
 }
 
 void TerminalOperator::fieldChanged(TransferField field, std::string_view text) {
-    std::lock_guard guard(lock_);
     fields_[field] = std::string(text);
 }
 
@@ -218,8 +198,6 @@ std::string TerminalOperator::progressLine() const {
 
 void TerminalOperator::drawProgress() {
     if (!choices_.showProgress) return;
-    std::lock_guard guard(lock_);
-    if (asking_) return;
     const std::string line = progressLine();
     if (line.empty() || line == shown_) return;
     err_ << '\r' << line << "\x1b[K" << std::flush;
@@ -227,7 +205,6 @@ void TerminalOperator::drawProgress() {
 }
 
 void TerminalOperator::endProgress() {
-    std::lock_guard guard(lock_);
     if (shown_.empty()) return;
     err_ << '\n' << std::flush;
     shown_.clear();

@@ -1,4 +1,5 @@
-// The operator's side of qel's transfers. Questions are answered by the command line's rule
+// The operator's side of qel's transfers; every call comes from qel's own thread, through the
+// engine's display tick. Questions are answered by the command line's rule
 // (--yes-all, --no-replace), else asked on the terminal when standard input is one, else
 // written to standard error and answered with Cancel. On a terminal, standard error also shows
 // one progress line, redrawn in place.
@@ -8,7 +9,6 @@
 
 #include <atomic>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -72,10 +72,9 @@ class TerminalOperator final : public TransferOperator {
     const std::atomic<bool>& interrupted_;
     bool newNameUsed_ = false;
 
-    std::mutex lock_;
+    // What the progress line shows, as the display tick handed it over.
     std::map<TransferField, std::string> fields_;
     std::string shown_;  // the progress line on screen, empty when none
-    bool asking_ = false;
 };
 
 // A message on one line: line ends become blanks.

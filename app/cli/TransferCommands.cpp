@@ -2,6 +2,7 @@
 
 #include "cli/TerminalOperator.h"
 #include "client/LinkErrorText.h"
+#include "client/LinkTypes.h"
 #include "transfer/BehindTapeReader.h"
 #include "transfer/Download.h"
 #include "transfer/TransferRequestFlags.h"
@@ -76,11 +77,6 @@ std::string parseWords(const std::string& command, const std::vector<std::string
     return {};
 }
 
-bool isDataIo(int linkType) {
-    return linkType == DNC_LINK_DATAIO_RTSCTS || linkType == DNC_LINK_DATAIO_XONXOFF ||
-           linkType == DNC_LINK_DATAIO_CTS;
-}
-
 std::string currentFolder() {
     std::unique_ptr<char, void (*)(void*)> path(::getcwd(nullptr, 0), std::free);
     return path ? std::string(path.get()) + "/" : std::string("./");
@@ -147,27 +143,13 @@ int runEngine(TransferEngine& engine, TerminalOperator& op, const std::string& c
         op.drawProgress();
         if (interruptRequested && !cancelled) {
             cancelled = true;
-            if (!engine.cancel()) engine.stop();
+            if (!engine.cancel()) engine.requestStop();
         }
     }
+    engine.tick();  // the last changes
     engine.stop();
     op.endProgress();
     return finish(command, engine.succeeded(), engine.completedFiles(), engine.problem(), out, err);
-}
-
-int runBtr(BtrCommand& btr, TerminalOperator& op, std::ostream& out, std::ostream& err) {
-    startShielded([&] {
-        btr.start();
-        return true;
-    });
-    while (!btr.waitFinished(kTick)) {
-        btr.tick();
-        op.drawProgress();
-        if (interruptRequested) btr.cancel();
-    }
-    btr.stop();
-    op.endProgress();
-    return finish("btr", btr.succeeded(), btr.completedFiles(), btr.problem(), out, err);
 }
 
 }  // namespace
@@ -190,7 +172,7 @@ int runTransferCommand(CncClient& client, const LinkSettings& link, uint8_t opti
         err << "qel: " << problem << '\n';
         return 2;
     }
-    const bool dataIo = isDataIo(link.linkType);
+    const bool dataIo = isDataIoLinkType(link.linkType);
     if (command == "btr" && dataIo) {
         err << "qel: btr: behind-tape-reader sending needs a telegram link (RXA/2 or TCP/IP); "
                "this connection is a DataIO link\n";
@@ -212,8 +194,8 @@ int runTransferCommand(CncClient& client, const LinkSettings& link, uint8_t opti
 
     if (command == "btr") {
         TerminalOperator op(choices, STDIN_FILENO, err, interruptRequested);
-        BtrCommand btr(client, op, parsed.names, folder);
-        return runBtr(btr, op, out, err);
+        BtrEngine btr(client, op, parsed.names, folder);
+        return runEngine(btr, op, command, client, link, out, err);
     }
     if (command == "receive") {
         std::vector<std::string> names = parsed.names;

@@ -1,5 +1,6 @@
 #include "client/QelComC.h"
 
+#include "client/LinkTypes.h"
 #include "client/MemoryAddress.h"
 
 #include <algorithm>
@@ -58,8 +59,7 @@ CncClient::~CncClient() {
 bool CncClient::isDataIo() const {
     // Type 6 streams raw data just like 1 and 2: a telegram there would reach the machine as
     // program text.
-    return linkType_ == DNC_LINK_DATAIO_RTSCTS || linkType_ == DNC_LINK_DATAIO_XONXOFF ||
-           linkType_ == DNC_LINK_DATAIO_CTS;
+    return isDataIoLinkType(linkType_);
 }
 
 int CncClient::blockPayload() {

@@ -1,5 +1,6 @@
 #include "remote/RemoteLink.h"
 
+#include "client/LinkTypes.h"
 #include "config/FixedText.h"
 #include "remote/PrintfText.h"
 
@@ -7,11 +8,6 @@ namespace qel::remote {
 
 namespace {
 constexpr int kRemoteSerialSpeed = 19200;
-
-bool streamsDataIo(int linkType) {
-    return linkType == DNC_LINK_DATAIO_RTSCTS || linkType == DNC_LINK_DATAIO_XONXOFF ||
-           linkType == DNC_LINK_DATAIO_CTS;
-}
 }  // namespace
 
 RemoteLinkSetup remoteLinkSetupFor(const ConfigRecord& config) {
@@ -29,7 +25,7 @@ RemoteLinkSetup remoteLinkSetupFor(const ConfigRecord& config) {
         link.parity = config.parityMode;
     }
     link.linkType = config.linkType;
-    if (streamsDataIo(config.linkType)) {
+    if (isDataIoLinkType(config.linkType)) {
         link.linkType = DNC_LINK_RXA2;
         link.parity = 0;
         link.speed = kRemoteSerialSpeed;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace qel {
 
@@ -36,8 +37,8 @@ class BtrSender::ProgressWindow {
     bool shown_ = true;
 };
 
-BtrSender::BtrSender(CncClient& client, TransferOperator& op, std::string folder)
-    : client_(client), op_(op), folder_(std::move(folder)) {}
+BtrSender::BtrSender(CncClient& client, TransferOperator& op, std::string folder, RunHooks hooks)
+    : client_(client), op_(op), folder_(std::move(folder)), hooks_(std::move(hooks)) {}
 
 ProgressState BtrSender::progress() const {
     std::lock_guard guard(progressLock_);
@@ -143,7 +144,10 @@ bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
         progress_.setPosition(length);
     }
     showProgress();
-    std::this_thread::sleep_for(endPause_);
+    if (hooks_.pause)
+        hooks_.pause(endPause_);
+    else
+        std::this_thread::sleep_for(endPause_);
     window.close();
     if (cancelled()) return false;
     completed_.push_back(name);
@@ -204,60 +208,33 @@ bool BtrSender::readFailed(const std::string& name, int failure, uint32_t& answe
     return true;
 }
 
-BtrCommand::BtrCommand(CncClient& client, TransferOperator& op, std::vector<std::string> names,
-                       std::string folder)
-    : sender_(client, op, std::move(folder)), names_(std::move(names)) {}
+BtrEngine::BtrEngine(CncClient& client, TransferOperator& op, std::vector<std::string> names,
+                     std::string folder)
+    : TransferEngine(client, op, TransferDirection::Send, Reserve::No),
+      sender_(client, op_, std::move(folder),
+              {[this] { return !keepRunning(); }, [this](auto duration) { pause(duration); }}),
+      names_(std::move(names)) {}
 
-BtrCommand::~BtrCommand() {
-    stop();
+BtrEngine::~BtrEngine() {
+    stopWorker();
 }
 
-void BtrCommand::start() {
-    if (worker_.joinable() || finished_) return;
-    worker_ = std::thread([this] { run(); });
-}
-
-void BtrCommand::run() {
+void BtrEngine::work() {
     uint32_t answers = 0;
-    try {
-        for (const std::string& name : names_) {
-            if (!sender_.sendFile(name, answers)) break;
-        }
-    } catch (...) {
+    for (const std::string& name : names_) {
+        if (!sender_.sendFile(name, answers)) break;
     }
-    {
-        std::lock_guard guard(waitLock_);
-        finished_ = true;
+    for (const std::string& name : sender_.completedFiles()) noteCompleted(name);
+    if (sender_.completedFiles().size() == names_.size()) {
+        setStatus(XS_COMPLETE);
+        return;
     }
-    wake_.notify_all();
+    noteFailure(sender_.problem());
+    setStatus(XS_STOPPING);
 }
 
-void BtrCommand::stop() {
-    if (!worker_.joinable()) return;
-    sender_.cancel();
-    worker_.join();
-}
-
-bool BtrCommand::waitFinished(std::chrono::milliseconds limit) {
-    std::unique_lock lock(waitLock_);
-    return wake_.wait_for(lock, limit, [this] { return finished_.load(); });
-}
-
-void BtrCommand::tick() {
+void BtrEngine::everyTick() {
     if (++ticks_ % 10 == 0) sender_.secondTick();
-}
-
-bool BtrCommand::succeeded() const {
-    return finished_ && sender_.completedFiles().size() == names_.size();
-}
-
-std::vector<std::string> BtrCommand::completedFiles() const {
-    if (!finished_) return {};
-    return sender_.completedFiles();
-}
-
-std::string BtrCommand::problem() const {
-    return finished_ ? sender_.problem() : std::string();
 }
 
 }  // namespace qel

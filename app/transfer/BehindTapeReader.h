@@ -6,15 +6,15 @@
 
 #include "client/QelComC.h"
 #include "transfer/Progdlg.h"
+#include "transfer/TransferEngine.h"
 #include "transfer/TransferOperator.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace qel {
@@ -29,7 +29,13 @@ inline constexpr uint32_t kBtrPassStartFailures =
 // from another thread.
 class BtrSender {
   public:
-    BtrSender(CncClient& client, TransferOperator& op, std::string folder);
+    // What the run the sender works for lends it: whether the run is being stopped (looked at
+    // beside cancel()), and a pause that such a stop ends early.
+    struct RunHooks {
+        std::function<bool()> stopAsked;
+        std::function<void(std::chrono::milliseconds)> pause;
+    };
+    BtrSender(CncClient& client, TransferOperator& op, std::string folder, RunHooks hooks = {});
 
     // Sends one file of the folder. True: go on with the next file of the command.
     bool sendFile(const std::string& name, uint32_t& answers);
@@ -37,7 +43,7 @@ class BtrSender {
     // The progress window's Cancel: the sending breaks off at its next look (at most one
     // receive time-out later) with "T BD".
     void cancel() { cancelled_ = true; }
-    bool cancelled() const { return cancelled_.load(); }
+    bool cancelled() const { return cancelled_.load() || (hooks_.stopAsked && hooks_.stopAsked()); }
     // The progress window's one-second timer.
     void secondTick();
     ProgressState progress() const;
@@ -67,6 +73,7 @@ class BtrSender {
     TransferOperator& op_;
     const std::string folder_;
     std::atomic<bool> cancelled_{false};
+    const RunHooks hooks_;
     std::chrono::milliseconds endPause_{250};
 
     mutable std::mutex progressLock_;
@@ -77,40 +84,25 @@ class BtrSender {
     std::string problem_;
 };
 
-// One BTR command: its files in order on a worker thread, one answer word for all of them,
-// ending at the first file whose sending says stop.
-class BtrCommand {
+// One BTR command: its files in order on the worker of a transfer run, one answer word for all
+// of them, ending at the first file whose sending says stop. Each file reserves the link for
+// itself when the CNC accepts it, as the port is shared between files.
+class BtrEngine final : public TransferEngine {
   public:
-    BtrCommand(CncClient& client, TransferOperator& op, std::vector<std::string> names,
-               std::string folder);
-    ~BtrCommand();
-    BtrCommand(const BtrCommand&) = delete;
-    BtrCommand& operator=(const BtrCommand&) = delete;
+    BtrEngine(CncClient& client, TransferOperator& op, std::vector<std::string> names,
+              std::string folder);
+    ~BtrEngine() override;
 
     void setEndPause(std::chrono::milliseconds pause) { sender_.setEndPause(pause); }
-    void start();
-    void cancel() { sender_.cancel(); }
-    // Cancels and waits for the worker.
-    void stop();
-    bool waitFinished(std::chrono::milliseconds limit);
-    bool finished() const { return finished_.load(); }
-    // Call every 100 ms: every tenth call is the progress window's one-second timer.
-    void tick();
-
-    // After the end: every file was sent.
-    bool succeeded() const;
-    std::vector<std::string> completedFiles() const;
-    std::string problem() const;
+    ProgressState progress() const { return sender_.progress(); }
 
   private:
-    void run();
+    void work() override;
+    // Every tenth tick is the progress window's one-second timer.
+    void everyTick() override;
 
     BtrSender sender_;
     const std::vector<std::string> names_;
-    std::thread worker_;
-    std::atomic<bool> finished_{false};
-    std::mutex waitLock_;
-    std::condition_variable wake_;
     unsigned ticks_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "transfer/TransferEngine.h"
 
 #include "client/LinkErrorText.h"
+#include "client/LinkTypes.h"
 #include "transfer/RequestFlags.h"
 #include "transfer/TransferTexts.h"
 
@@ -11,29 +12,37 @@
 
 namespace qel {
 
-TransferEngine::TransferEngine(CncClient& client, TransferOperator& op, TransferDirection direction)
-    : client_(client), op_(op), direction_(direction), display_(direction) {}
+TransferEngine::TransferEngine(CncClient& client, TransferOperator& op,
+                               TransferDirection direction, Reserve reserve)
+    : client_(client),
+      op_(workerSide_),
+      operator_(op),
+      workerSide_(*this),
+      direction_(direction),
+      reserve_(reserve),
+      display_(direction) {}
 
 TransferEngine::~TransferEngine() {
     stopWorker();
 }
 
 bool TransferEngine::isDataIoLink() const {
-    const int type = client_.linkType();
-    return type == DNC_LINK_DATAIO_RTSCTS || type == DNC_LINK_DATAIO_XONXOFF ||
-           type == DNC_LINK_DATAIO_CTS;
+    return isDataIoLinkType(client_.linkType());
 }
 
 bool TransferEngine::start() {
     if (started_) return true;
     if (status_.load() == XS_IDLE) setStatus(XS_WAIT_LINK);
-    if (!client_.reserve()) return false;
+    if (reserve_ == Reserve::ForTheRun) {
+        if (!client_.reserve()) return false;
+        reserved_ = true;
+    }
     started_ = true;
     running_.store(1);
     try {
         worker_ = std::thread([this] { run(); });
     } catch (...) {
-        client_.release();
+        if (std::exchange(reserved_, false)) client_.release();
         finished_ = true;
         noteFailure("the transfer could not be started");
         setStatus(XS_STOPPING);
@@ -59,7 +68,7 @@ void TransferEngine::run() {
     }
     // Never leave a memory open on the CNC, whatever ended the run.
     if (client_.transferState() != TransferState::Idle) client_.abort();
-    client_.release();
+    if (std::exchange(reserved_, false)) client_.release();
     {
         std::lock_guard guard(waitLock_);
         finished_ = true;
@@ -70,8 +79,24 @@ void TransferEngine::run() {
 bool TransferEngine::cancel() {
     if (!started_ || finished_ || isFinalStatus(status()) || isDataIoLink()) return false;
     const bool wasRunning = running_.exchange(0) != 0;
+    if (wasRunning) questions_.cancelOpen();
     wake_.notify_all();
     return wasRunning;
+}
+
+void TransferEngine::requestStop() {
+    stopping_ = true;
+    running_.store(0);
+    {
+        std::lock_guard guard(waitLock_);
+        stopRequested_ = true;
+    }
+    questions_.close();
+    wake_.notify_all();
+    if (started_ && !finished_ && isDataIoLink()) {
+        std::lock_guard guard(graceLock_);
+        if (!disconnectAt_) disconnectAt_ = std::chrono::steady_clock::now() + pauses_.stopGrace;
+    }
 }
 
 void TransferEngine::stop() {
@@ -79,14 +104,8 @@ void TransferEngine::stop() {
 }
 
 void TransferEngine::stopWorker() {
+    requestStop();
     if (!worker_.joinable()) return;
-    stopping_ = true;
-    running_.store(0);
-    {
-        std::lock_guard guard(waitLock_);
-        stopRequested_ = true;
-    }
-    wake_.notify_all();
     if (isDataIoLink() && !waitFinished(pauses_.stopGrace)) client_.disconnect();
     worker_.join();
 }
@@ -103,39 +122,59 @@ bool TransferEngine::pause(std::chrono::milliseconds duration, bool wakeOnCancel
     return !interrupted;
 }
 
+OperatorAnswer TransferEngine::askOnOwnersTick(OperatorQuestion question) {
+    if (stopping_) return {};
+    return questions_.ask(std::move(question));
+}
+
 uint32_t TransferEngine::ask(QuestionKind kind, std::string_view text, uint32_t flags) {
-    return stopping_ ? IDCANCEL : op_.ask(kind, text, flags);
+    OperatorQuestion question;
+    question.form = OperatorQuestion::Form::Ask;
+    question.kind = kind;
+    question.text = std::string(text);
+    question.flags = flags;
+    return askOnOwnersTick(std::move(question)).button;
 }
 
 bool TransferEngine::confirm(QuestionKind kind, BoxButtons buttons, BoxIcon icon,
                              std::string_view caption, std::string_view text) {
-    return !stopping_ && op_.confirm(kind, buttons, icon, caption, text);
+    OperatorQuestion question;
+    question.form = OperatorQuestion::Form::Confirm;
+    question.kind = kind;
+    question.buttons = buttons;
+    question.icon = icon;
+    question.caption = std::string(caption);
+    question.text = std::string(text);
+    return askOnOwnersTick(std::move(question)).agreed;
 }
 
 std::optional<std::string> TransferEngine::askNewName(std::string_view prompt,
                                                       std::string_view defaultText) {
-    if (stopping_) return std::nullopt;
-    return op_.askNewName(prompt, defaultText);
+    OperatorQuestion question;
+    question.form = OperatorQuestion::Form::NewName;
+    question.text = std::string(prompt);
+    question.defaultText = std::string(defaultText);
+    return askOnOwnersTick(std::move(question)).name;
+}
+
+void TransferEngine::showStatusLocked(int status) {
+    status_.store(status);
+    const std::string_view text = statusText(direction_, status);
+    if (text == statusQueued_) return;
+    statusQueued_ = std::string(text);
+    changes_.add(DisplayChange::status(status, text));
 }
 
 void TransferEngine::setStatus(int status) {
     std::lock_guard guard(statusLock_);
-    status_.store(status);
-    const std::string_view text = statusText(direction_, status);
-    if (text == statusShown_) return;
-    statusShown_ = std::string(text);
-    op_.statusChanged(status, text);
+    showStatusLocked(status);
 }
 
 void TransferEngine::setStatusFromTick(int status) {
     std::lock_guard guard(statusLock_);
     // The worker's final status stays whatever the rate does.
     if (isFinalStatus(status_.load())) return;
-    status_.store(status);
-    const std::string_view text = statusText(direction_, status);
-    if (text == statusShown_) return;
-    statusShown_ = std::string(text);
-    op_.statusChanged(status, text);
+    showStatusLocked(status);
 }
 
 void TransferEngine::resetFileBytes() {
@@ -159,6 +198,7 @@ TickInput TransferEngine::timeLeftInput(uint64_t) const {
 }
 
 void TransferEngine::tick() {
+    everyTick();
     uint64_t moved = 0;
     uint64_t current = 0;
     {
@@ -170,11 +210,52 @@ void TransferEngine::tick() {
     input.bytesThisTick = static_cast<uint32_t>(std::min<uint64_t>(moved, UINT32_MAX));
     input.nowMs = CRateMeter::nowMs();
     const TickOutput out = display_.advance(input);
-    if (out.animate) op_.animationStep();
     if (out.status) setStatusFromTick(*out.status);
-    if (out.speed) op_.fieldChanged(TransferField::Speed, *out.speed);
-    if (out.timeLeftFile) op_.fieldChanged(TransferField::TimeLeftFile, *out.timeLeftFile);
-    if (out.timeLeftTotal) op_.fieldChanged(TransferField::TimeLeftTotal, *out.timeLeftTotal);
+    if (out.speed) changes_.add(DisplayChange::fieldText(TransferField::Speed, *out.speed));
+    if (out.timeLeftFile) {
+        changes_.add(DisplayChange::fieldText(TransferField::TimeLeftFile, *out.timeLeftFile));
+    }
+    if (out.timeLeftTotal) {
+        changes_.add(DisplayChange::fieldText(TransferField::TimeLeftTotal, *out.timeLeftTotal));
+    }
+    handOverChanges();
+    if (out.animate) operator_.animationStep();
+    disconnectAfterGrace();
+    askWaitingQuestion();
+}
+
+void TransferEngine::handOverChanges() {
+    for (const DisplayChange& change : changes_.take()) change.showOn(operator_);
+}
+
+void TransferEngine::askWaitingQuestion() {
+    // A question box may run the window's event loop, and with it this tick again: one
+    // question at a time.
+    if (askingNow_) return;
+    const auto taken = questions_.take();
+    if (!taken) return;
+    askingNow_ = true;
+    // What the worker showed before asking stands on the screen behind the question.
+    handOverChanges();
+    OperatorAnswer answer;
+    try {
+        answer = askOperator(operator_, taken->question);
+    } catch (...) {
+        askingNow_ = false;
+        questions_.answer(taken->ticket, OperatorAnswer{});
+        throw;
+    }
+    askingNow_ = false;
+    questions_.answer(taken->ticket, std::move(answer));
+}
+
+void TransferEngine::disconnectAfterGrace() {
+    {
+        std::lock_guard guard(graceLock_);
+        if (!disconnectAt_ || std::chrono::steady_clock::now() < *disconnectAt_) return;
+        disconnectAt_.reset();
+    }
+    if (!finished_) client_.disconnect();
 }
 
 void TransferEngine::noteFailure(std::string problem) {
@@ -214,6 +295,41 @@ void TransferEngine::reportLinkError(const std::string& name, const std::string&
         problem = name + ": the transfer broke off";
     noteFailure(std::move(problem));
     ask(QuestionKind::Report, texts::linkErrorReportText(code, name), kAskOkStop);
+}
+
+uint32_t TransferEngine::WorkerSide::ask(QuestionKind kind, std::string_view text,
+                                         uint32_t flags) {
+    return engine_.ask(kind, text, flags);
+}
+
+std::optional<std::string> TransferEngine::WorkerSide::askNewName(std::string_view prompt,
+                                                                  std::string_view defaultText) {
+    return engine_.askNewName(prompt, defaultText);
+}
+
+bool TransferEngine::WorkerSide::confirm(QuestionKind kind, BoxButtons buttons, BoxIcon icon,
+                                         std::string_view caption, std::string_view text) {
+    return engine_.confirm(kind, buttons, icon, caption, text);
+}
+
+void TransferEngine::WorkerSide::statusChanged(int status, std::string_view) {
+    engine_.setStatus(status);
+}
+
+void TransferEngine::WorkerSide::fieldChanged(TransferField field, std::string_view text) {
+    engine_.changes_.add(DisplayChange::fieldText(field, text));
+}
+
+void TransferEngine::WorkerSide::progressChanged(int percent, bool visible) {
+    engine_.changes_.add(DisplayChange::progress(percent, visible));
+}
+
+void TransferEngine::WorkerSide::progressWindow(bool shown) {
+    engine_.changes_.add(DisplayChange::progressWindow(shown));
+}
+
+void TransferEngine::WorkerSide::beep() {
+    engine_.changes_.add(DisplayChange::beep());
 }
 
 }  // namespace qel

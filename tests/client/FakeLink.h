@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -51,6 +52,7 @@ class FakeLink final : public LinkApi {
     }
     int32_t transferEx(int32_t, char* buffer, int32_t* length, int32_t expectReply) override {
         sent.push_back({std::string(buffer, static_cast<size_t>(*length)), expectReply != 0});
+        if (beforeAnswer) beforeAnswer(sent.back().data);
         if (failSends) return fail(DNC_ERR_SEND);
         if (expectReply == 0) return 1;
         return deliver(replies, buffer, length);
@@ -101,7 +103,9 @@ class FakeLink final : public LinkApi {
         return texts;
     }
 
-    // Script.
+    // Script. beforeAnswer runs on the caller's thread with each telegram sent, before its
+    // answer, so that a test can act while the CNC "answers".
+    std::function<void(const std::string&)> beforeAnswer;
     std::deque<FakeReply> replies;  // answers to transferEx with expectReply
     std::deque<FakeReply> listens;  // answers to listenEx
     std::map<int32_t, int32_t> params{{DNC_PARAM_MAX_TELEGRAM, DNC_MAX_MESSAGE}};

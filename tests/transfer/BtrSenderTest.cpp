@@ -168,10 +168,10 @@ TEST_F(BtrTest, ACommandStopsAtTheFirstFileThatSaysStop) {
     link.replies = {reply("M RR"), reply("M NR")};
     link.listens = {reply("T NB"), reply("M OK")};
     op.answers = {IDNO};
-    BtrCommand command(client, op, {"A.PM", "B.PM", "C.PM"}, folder.str());
+    BtrEngine command(client, op, {"A.PM", "B.PM", "C.PM"}, folder.str());
     command.setEndPause(0ms);
     command.start();
-    ASSERT_TRUE(command.waitFinished(5s));
+    ASSERT_TRUE(testing::runToEnd(command));
     EXPECT_EQ(command.completedFiles(), Texts{"A.PM"});
     EXPECT_FALSE(command.succeeded());
     EXPECT_EQ(link.sentTexts(), (Texts{"BRPMA", "R PMa", "T FD", "BRPMB"}));

@@ -49,7 +49,7 @@ struct DownloadTest : ::testing::Test {
     }
     void receive(Texts names, uint32_t flags = 0) {
         start(std::move(names), flags);
-        ASSERT_TRUE(engine->waitFinished(5s));
+        ASSERT_TRUE(testing::runToEnd(*engine));
     }
     // Every run ends with the link idle and the reservations given back.
     void TearDown() override {
@@ -188,8 +188,9 @@ TEST_F(DownloadTest, ABrokenTransferIsReportedByItsLinkErrorAndLeavesNoFile) {
 }
 
 TEST_F(DownloadTest, CancelWhileReceivingDeletesThePartialFileAndKeepsCompletedOnes) {
-    op.onField = [this](TransferField field, const std::string& text) {
-        if (field == TransferField::FileName && text == "PROG2.PM") {
+    // Cancel pressed while the CNC sends the first block of PROG2.
+    link.beforeAnswer = [this](const std::string& text) {
+        if (text == "T NB" && link.sent.size() > 1 && link.sent[link.sent.size() - 2].data == "PTPMPROG2") {
             EXPECT_TRUE(engine->cancel());
             EXPECT_FALSE(engine->cancel());  // a second press ends the dialog at once
         }
@@ -275,7 +276,7 @@ TEST_F(DownloadTest, ANameTheFolderCannotHoldAsksRetryOrCancel) {
     engine = std::make_unique<DownloadEngine>(client, op, Texts{"PROG1.PM"}, 0, gone.str());
     engine->setPauses(kNoPauses);
     ASSERT_TRUE(engine->start());
-    ASSERT_TRUE(engine->waitFinished(5s));
+    ASSERT_TRUE(testing::runToEnd(*engine));
     ASSERT_EQ(op.boxes.size(), 1u);
     EXPECT_EQ(op.boxes[0].text,
               "QEL|The file 'PROG1.PM' no longer exists in the current directory.\nPress 'Retry' "
@@ -290,7 +291,7 @@ struct DataIoDownloadTest : DownloadTest {
         engine = std::make_unique<DownloadEngine>(tape, op, Texts{"*"}, 0, folder.str());
         engine->setPauses(kNoPauses);
         ASSERT_TRUE(engine->start());
-        ASSERT_TRUE(engine->waitFinished(5s));
+        ASSERT_TRUE(testing::runToEnd(*engine));
         engine.reset();
         EXPECT_EQ(tape.transferState(), TransferState::Idle);
     }
@@ -334,7 +335,10 @@ TEST(DataIoStop, AWaitWithoutLimitIsBrokenByDisconnectingAndLeavesNoFile) {
     DownloadEngine engine(tape, op, {"*"}, 0, folder.str());
     engine.setPauses({0ms, 0ms, 20ms});
     ASSERT_TRUE(engine.start());
-    while (listens < 2) std::this_thread::sleep_for(1ms);
+    while (listens < 2) {
+        engine.tick();  // asks for the tape's name
+        std::this_thread::sleep_for(1ms);
+    }
     EXPECT_FALSE(engine.cancel());  // on DataIO the dialog ends at once ...
     engine.stop();                  // ... and its end breaks the wait
     EXPECT_TRUE(disconnected);

@@ -49,7 +49,7 @@ RunResult receive(CncClient& client, ScriptedOperator& op, const TempFolder& fol
     DownloadEngine engine(client, op, std::move(names), flags, folder.str());
     engine.setPauses(kShortPauses);
     EXPECT_TRUE(engine.start());
-    EXPECT_TRUE(engine.waitFinished(kRunLimit));
+    EXPECT_TRUE(testing::runToEnd(engine, kRunLimit));
     engine.stop();
     return {engine.status(), engine.succeeded(), engine.problem()};
 }
@@ -59,7 +59,7 @@ RunResult send(CncClient& client, ScriptedOperator& op, const TempFolder& folder
     UploadEngine engine(client, op, std::move(names), flags, folder.str());
     engine.setPauses(kShortPauses);
     EXPECT_TRUE(engine.start());
-    EXPECT_TRUE(engine.waitFinished(kRunLimit));
+    EXPECT_TRUE(testing::runToEnd(engine, kRunLimit));
     engine.stop();
     return {engine.status(), engine.succeeded(), engine.problem()};
 }
@@ -113,7 +113,7 @@ TEST(TransferOverTcp, CancelWhileReceivingLeavesNoFileAndEndsTheMemoryOnTheCnc) 
     };
     engine.setPauses(kShortPauses);
     ASSERT_TRUE(engine.start());
-    ASSERT_TRUE(engine.waitFinished(kRunLimit));
+    ASSERT_TRUE(testing::runToEnd(engine, kRunLimit));
     EXPECT_EQ(engine.status(), XS_STOPPING);
     EXPECT_TRUE(folder.entries().empty());
     EXPECT_TRUE(cnc.report("transfer PT BIG.PM").value_or("").find("aborted by the PC") !=
@@ -152,10 +152,10 @@ TEST(TransferOverTcp, BehindTapeReaderRunsTheProgramAndARefusedStartAsksOnce) {
     folder.write("NO1.PM", "x");
     folder.write("NO2.PM", "x");
     op.answers = {IDYESTOALL};
-    BtrCommand command(*client, op, {"NO1.PM", "NO2.PM", "RUN.PM"}, folder.str());
+    BtrEngine command(*client, op, {"NO1.PM", "NO2.PM", "RUN.PM"}, folder.str());
     command.setEndPause(0ms);
     command.start();
-    ASSERT_TRUE(command.waitFinished(kRunLimit));
+    ASSERT_TRUE(testing::runToEnd(command, kRunLimit));
     EXPECT_EQ(command.completedFiles(), Texts{"RUN.PM"});
     EXPECT_EQ(op.questions.size(), 1u);
     EXPECT_NE(cnc.report("transfer BR RUN.PM").value_or("").find("complete"), std::string::npos);

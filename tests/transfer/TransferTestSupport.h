@@ -3,9 +3,11 @@
 #pragma once
 
 #include "client/LinkApi.h"
+#include "transfer/TransferEngine.h"
 #include "transfer/TransferOperator.h"
 
 #include <unistd.h>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -34,7 +36,7 @@ class ScriptedOperator : public TransferOperator {
     std::deque<uint32_t> answers;
     std::deque<bool> confirmations;
     std::deque<std::optional<std::string>> newNames;
-    // Called after a field changed (on the worker thread), e.g. to press Cancel mid-transfer.
+    // Called after a field changed (on the display tick), e.g. to press Cancel mid-transfer.
     std::function<void(TransferField, const std::string&)> onField;
 
     uint32_t ask(QuestionKind kind, std::string_view text, uint32_t flags) override {
@@ -104,6 +106,19 @@ class ScriptedOperator : public TransferOperator {
     }
     std::mutex lock_;
 };
+
+// The owner's side of a run, as a dialog does it: ticks until the worker has ended, then once
+// more for the last changes. The ticks come faster than a dialog's, so that tests are quick.
+inline bool runToEnd(TransferEngine& engine,
+                     std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!engine.waitFinished(std::chrono::milliseconds(1))) {
+        engine.tick();
+        if (std::chrono::steady_clock::now() > deadline) return false;
+    }
+    engine.tick();
+    return true;
+}
 
 struct TempFolder {
     std::filesystem::path path;

@@ -42,7 +42,7 @@ struct UploadTest : ::testing::Test {
                                                 flags, folder.str());
         engine->setPauses(kNoPauses);
         ASSERT_TRUE(engine->start());
-        ASSERT_TRUE(engine->waitFinished(5s));
+        ASSERT_TRUE(testing::runToEnd(*engine));
     }
     void TearDown() override {
         engine.reset();
@@ -142,8 +142,9 @@ TEST_F(UploadTest, AMemoryInUseOrASilentCncCanBeRetried) {
 
 TEST_F(UploadTest, CancelWhileSendingBreaksOffAndDeletesTheBegunMemory) {
     folder.write("PROG1.PM", std::string(500, 'x'));
-    op.onField = [this](TransferField field, const std::string& text) {
-        if (field == TransferField::Amount && text != "0") engine->cancel();
+    // Cancel pressed while the CNC accepts the memory: the first block never goes.
+    link.beforeAnswer = [this](const std::string& text) {
+        if (text == "PRPMPROG1") engine->cancel();
     };
     link.replies = {reply("M RR"), reply("T NB"), reply("T NP")};
     send({"PROG1.PM"});
