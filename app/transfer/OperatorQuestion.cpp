@@ -68,9 +68,9 @@ void QuestionSlot::close() {
     answered_.notify_all();
 }
 
-bool QuestionSlot::hasOpenQuestion() const {
+bool QuestionSlot::hasWaitingQuestion() const {
     std::lock_guard guard(lock_);
-    return question_.has_value() && !answer_;
+    return question_.has_value() && !taken_ && !answer_;
 }
 
 }  // namespace qel

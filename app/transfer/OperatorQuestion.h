@@ -62,7 +62,8 @@ class QuestionSlot {
     void cancelOpen();
     // Answers the open question and every later one with Cancel, at once.
     void close();
-    bool hasOpenQuestion() const;
+    // A question waits and has not been taken yet.
+    bool hasWaitingQuestion() const;
 
   private:
     mutable std::mutex lock_;

@@ -67,6 +67,8 @@ class TransferEngine {
     // Waits until the worker has ended, at most limit. True when it has.
     bool waitFinished(std::chrono::milliseconds limit);
     bool finished() const { return finished_.load(); }
+    // The worker waits on a question that no tick has asked yet.
+    bool questionWaiting() const { return questions_.hasWaitingQuestion(); }
 
     // The display tick, on the owner's thread: call it every 100 ms while the run lasts, and
     // once more when finished() says so, to hand over the last changes. It hands the display

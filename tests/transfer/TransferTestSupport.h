@@ -39,19 +39,26 @@ class ScriptedOperator : public TransferOperator {
     // Called after a field changed (on the display tick), e.g. to press Cancel mid-transfer.
     std::function<void(TransferField, const std::string&)> onField;
 
+    // Called inside every question before it is answered, as if the operator did something
+    // while the box is open.
+    std::function<void()> whileAsking;
+
     uint32_t ask(QuestionKind kind, std::string_view text, uint32_t flags) override {
+        if (whileAsking) whileAsking();
         std::lock_guard guard(lock_);
         questions.push_back({kind, std::string(text), flags});
         return pop(answers, IDCANCEL);
     }
     std::optional<std::string> askNewName(std::string_view prompt,
                                           std::string_view defaultText) override {
+        if (whileAsking) whileAsking();
         std::lock_guard guard(lock_);
         prompts.push_back(std::string(prompt) + "|" + std::string(defaultText));
         return pop(newNames, std::optional<std::string>());
     }
     bool confirm(QuestionKind kind, BoxButtons buttons, BoxIcon, std::string_view caption,
                  std::string_view text) override {
+        if (whileAsking) whileAsking();
         std::lock_guard guard(lock_);
         boxes.push_back({kind, std::string(caption) + "|" + std::string(text),
                          buttons == BoxButtons::RetryCancel ? 1u : 2u});
