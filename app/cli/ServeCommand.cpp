@@ -8,10 +8,10 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
-#include <mutex>
 #include <ostream>
 
 namespace qel {
@@ -41,32 +41,26 @@ std::string localTimeStamp() {
 }
 
 // What the remote-mode window would show: each log line on out, the status (and the progress of
-// a transfer) rewritten in place on a terminal.
+// a transfer) rewritten in place on a terminal. It follows the display from qel's main thread.
 class ServeView : public remote::RemoteModeView {
   public:
     ServeView(std::ostream& out, std::ostream& err, bool statusOnTerminal)
         : out_(out), err_(err), statusOnTerminal_(statusOnTerminal) {}
 
     void statusShown(const std::string& status) override {
-        std::lock_guard lock(mutex_);
         status_ = printable(status);
         drawStatus();
     }
     void lineLogged(const std::string& line, const std::string&) override {
-        std::lock_guard lock(mutex_);
         clearStatus();
         out_ << localTimeStamp() << ' ' << printable(line) << std::endl;
         drawStatus();
     }
     void progressShown(int, const std::string& text) override {
-        std::lock_guard lock(mutex_);
         progress_ = text;
         drawStatus();
     }
-    void close() {
-        std::lock_guard lock(mutex_);
-        clearStatus();
-    }
+    void close() { clearStatus(); }
 
   private:
     void drawStatus() {
@@ -82,7 +76,6 @@ class ServeView : public remote::RemoteModeView {
     std::ostream& out_;
     std::ostream& err_;
     const bool statusOnTerminal_;
-    std::mutex mutex_;
     std::string status_;
     std::string progress_;
 };
@@ -101,10 +94,11 @@ class StopSignals {
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
-    void wait() const {
-        int signal = 0;
-        while (::sigwait(&signals_, &signal) != 0) {
-        }
+    // Waits up to limit for one of the signals; true when one came.
+    bool wait(std::chrono::milliseconds limit) const {
+        const timespec timeout{static_cast<time_t>(limit.count() / 1000),
+                               static_cast<long>(limit.count() % 1000) * 1000000L};
+        return ::sigtimedwait(&signals_, nullptr, &timeout) > 0;
     }
 
   private:
@@ -162,13 +156,16 @@ int runServeCommand(const ConfigRecord& config, const std::vector<std::string>& 
         << "; Ctrl+C ends remote mode" << std::endl;
 
     ServeView view(out, err, ::isatty(STDERR_FILENO) == 1);
-    remote::RemoteModeDisplay display(&view);
+    remote::RemoteModeDisplay display;
+    display.follow();
     remote::RemoteModeEngine engine(*link, display, served);
     engine.reconnectWith(setup);
     engine.start();
-    stopSignals.wait();
+    // The display is shown ten times a second, as the window's timer would.
+    while (!stopSignals.wait(std::chrono::milliseconds(100))) display.showChangesOn(view);
     engine.requestExit();
     engine.finish();
+    display.showChangesOn(view);
     view.close();
     return kStopped;
 }

@@ -1,17 +1,29 @@
 #include "remote/RemoteModeDisplay.h"
 
+#include <utility>
+
 namespace qel::remote {
+
+void RemoteModeDisplay::recordLocked(Change change) {
+    ++version_;
+    if (!followed_) return;
+    if (journal_.size() >= kJournalLimit) {
+        journal_.pop_front();
+        ++dropped_;
+    }
+    journal_.push_back(std::move(change));
+}
 
 void RemoteModeDisplay::setStatus(std::string_view text) {
     std::lock_guard lock(mutex_);
     status_ = text;
-    if (view_) view_->statusShown(status_);
+    recordLocked({Change::Kind::Status, status_, {}});
 }
 
 void RemoteModeDisplay::logLine(std::string_view text) {
     std::lock_guard lock(mutex_);
     const std::string& line = log_.add(text);
-    if (view_) view_->lineLogged(line, log_.text());
+    recordLocked({Change::Kind::Line, line, log_.text()});
 }
 
 void RemoteModeDisplay::setProgressRange(int64_t minimum, int64_t maximum) {
@@ -47,19 +59,62 @@ void RemoteModeDisplay::redrawLocked() {
     // The text is only rewritten when it changes; the bar follows every redraw.
     const bool changed = next.percent != picture_.percent || next.text != picture_.text;
     picture_ = std::move(next);
-    if (changed && view_) view_->progressShown(picture_.percent, picture_.text);
+    if (!changed) return;
+    Change change{Change::Kind::Progress, picture_.text, {}};
+    change.percent = picture_.percent;
+    recordLocked(std::move(change));
+}
+
+void RemoteModeDisplay::buttonsChangedLocked() {
+    Change change{Change::Kind::Buttons, {}, {}};
+    change.exitEnabled = exitEnabled_;
+    change.abortEnabled = abortEnabled_;
+    recordLocked(std::move(change));
 }
 
 void RemoteModeDisplay::enableExit(bool enabled) {
     std::lock_guard lock(mutex_);
     exitEnabled_ = enabled;
-    if (view_) view_->buttonsShown(exitEnabled_, abortEnabled_);
+    buttonsChangedLocked();
 }
 
 void RemoteModeDisplay::enableAbort(bool enabled) {
     std::lock_guard lock(mutex_);
     abortEnabled_ = enabled;
-    if (view_) view_->buttonsShown(exitEnabled_, abortEnabled_);
+    buttonsChangedLocked();
+}
+
+void RemoteModeDisplay::follow() {
+    std::lock_guard lock(mutex_);
+    followed_ = true;
+}
+
+size_t RemoteModeDisplay::showChangesOn(RemoteModeView& view) {
+    std::deque<Change> changes;
+    size_t dropped = 0;
+    {
+        std::lock_guard lock(mutex_);
+        changes.swap(journal_);
+        dropped = std::exchange(dropped_, 0);
+    }
+    // Outside the lock: the view may read the display, and the worker goes on meanwhile.
+    for (const Change& change : changes) {
+        switch (change.kind) {
+            case Change::Kind::Status:
+                view.statusShown(change.text);
+                break;
+            case Change::Kind::Line:
+                view.lineLogged(change.text, change.log);
+                break;
+            case Change::Kind::Progress:
+                view.progressShown(change.percent, change.text);
+                break;
+            case Change::Kind::Buttons:
+                view.buttonsShown(change.exitEnabled, change.abortEnabled);
+                break;
+        }
+    }
+    return dropped;
 }
 
 std::string RemoteModeDisplay::status() const {
@@ -100,6 +155,11 @@ bool RemoteModeDisplay::exitEnabled() const {
 bool RemoteModeDisplay::abortEnabled() const {
     std::lock_guard lock(mutex_);
     return abortEnabled_;
+}
+
+uint64_t RemoteModeDisplay::version() const {
+    std::lock_guard lock(mutex_);
+    return version_;
 }
 
 }  // namespace qel::remote

@@ -1,7 +1,7 @@
-// What shows remote mode to the operator: the desktop window, or qel serve's output. The
-// display calls it on every visible change, in order, on the thread that made the change (the
-// worker, or the window's thread for Exit); an implementation must not call back into the
-// display from these calls.
+// What follows remote mode change by change: qel serve's output, or a test. It is called by
+// RemoteModeDisplay::showChangesOn() on the follower's own thread, never by the worker, with
+// the changes in the order they were made. The window does not follow: it reads the display's
+// state on its timer.
 #pragma once
 
 #include <string>

@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,12 @@ class ConversationLink final : public LinkApi {
         changed_.notify_all();
         return kHandle;
     }
+    // Runs with each telegram of the PC before it is recorded, on the PC's thread, so that a
+    // test can act at a point of the conversation.
+    std::function<void(const std::string&)> onSent;
+
     int32_t transferEx(int32_t, char* buffer, int32_t* length, int32_t expectReply) override {
+        if (onSent) onSent(std::string(buffer, static_cast<size_t>(*length)));
         std::unique_lock lock(mutex_);
         if (!connected_) return fail(DNC_ERR_SEND);
         sent_.emplace_back(buffer, static_cast<size_t>(*length));

@@ -32,8 +32,8 @@ struct RemoteAgainstSim : ::testing::Test {
     std::filesystem::path served = parent / "served";
     std::filesystem::path store = parent / "store";
     std::filesystem::path outside = parent / "outside";
-    testing::RecordingView view;
-    RemoteModeDisplay display{&view};
+    RemoteModeDisplay display;
+    testing::RecordingView view{display};
     std::unique_ptr<CncClient> link;
     std::unique_ptr<RemoteModeEngine> engine;
 
@@ -209,11 +209,13 @@ std::string lines(int count) {
 
 TEST_F(RemoteAgainstSim, AbortDuringAReceiveDeletesThePartAndTellsTheCnc) {
     testing::writeFile(store / "BIG.PM", lines(200));
-    // The operator presses Abort while the second block is written.
+    // The operator presses Abort once the second block is written, seen on the window's timer
+    // while the CNC pauses before the third.
     view.onProgress = [this](int changes) {
         if (changes == 3) engine->abortTransfer();
     };
-    const ChildProcess::Result cnc = runOverTcp({"put BIG.PM"});
+    view.pollEvery(milliseconds(1));
+    const ChildProcess::Result cnc = runOverTcp({"put BIG.PM"}, {"--delay-ack", "3:300"});
     EXPECT_TRUE(contains(cnc.out, "ended by the PC with \"T BD\"")) << cnc.out;
     EXPECT_TRUE(view.logged("Transfer of 'BIG.PM' aborted."));
     EXPECT_TRUE(testing::namesIn(served).empty());
@@ -225,6 +227,7 @@ TEST_F(RemoteAgainstSim, ExitDuringASendEndsTheTransferAndTheWorker) {
     view.onProgress = [&](int changes) {
         if (changes == 3) twoBlocksRead.set_value();
     };
+    view.pollEvery(milliseconds(1));
     const int port = testing::unusedPort();
     serveTcp(port);
     // The CNC pauses before asking for the third block: Exit comes while the PC waits.

@@ -29,8 +29,8 @@ struct RemoteCommandsFixture : ::testing::Test {
     std::filesystem::path outside = parent / "outside";
     ConversationLink cnc;
     CncClient link{tcpServerLink(), 0, cnc};
-    RecordingView view;
-    RemoteModeDisplay display{&view};
+    RemoteModeDisplay display;
+    RecordingView view{display};
     std::atomic<bool> abortRequested = false;
     std::string chosenFolder = served.string();
     RemoteSession session{link, display, abortRequested, [this] { return chosenFolder; }};

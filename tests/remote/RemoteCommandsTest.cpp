@@ -50,20 +50,11 @@ TEST_F(RemoteCommands, AnswersAndLogsEveryCommandOfTheTable) {
 }
 
 TEST_F(RemoteCommands, RefusesFormattingBeforeItLogsTheRefusal) {
-    size_t sentWhenLogged = 0;
-    struct OrderView : RemoteModeView {
-        testing::ConversationLink* cnc;
-        size_t* sentWhenLogged;
-        void lineLogged(const std::string&, const std::string&) override {
-            *sentWhenLogged = cnc->sent().size();
-        }
-    } order;
-    order.cnc = &cnc;
-    order.sentWhenLogged = &sentWhenLogged;
-    RemoteModeDisplay display(&order);
-    RemoteSession formatSession(link, display, abortRequested, [this] { return chosenFolder; });
-    performRemoteCommand(formatSession, "MPFM");
-    EXPECT_EQ(sentWhenLogged, 1u);
+    std::string logWhenSent;
+    cnc.onSent = [&](const std::string&) { logWhenSent = display.logText(); };
+    performRemoteCommand(session, "MPFM");
+    EXPECT_EQ(logWhenSent, "Remote mode started.");  // nothing logged yet
+    EXPECT_EQ(logged().size(), 1u);
     EXPECT_EQ(cnc.sent(), Texts{"M NR5"});
 }
 

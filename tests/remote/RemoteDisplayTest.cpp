@@ -55,9 +55,9 @@ TEST(TransferProgress, ReceivingCountsKilobytesWhileTheBarWrapsEvery128Kilobytes
     EXPECT_EQ(drawn(5, 5, 5, ProgressMode::Percent).text, "0%");
 }
 
-TEST(RemoteModeDisplay, PassesEveryVisibleChangeToTheViewAndRedrawsOnlyOnPositionChanges) {
-    testing::RecordingView view;
-    RemoteModeDisplay display(&view);
+TEST(RemoteModeDisplay, PassesEveryVisibleChangeToAFollowerAndRedrawsOnlyOnPositionChanges) {
+    RemoteModeDisplay display;
+    testing::RecordingView view(display);
     EXPECT_EQ(display.status(), "Not active");
     EXPECT_EQ(display.progressText(), " 0 %");
     display.setStatus("Waiting for DNC commands");
@@ -79,4 +79,28 @@ TEST(RemoteModeDisplay, PassesEveryVisibleChangeToTheViewAndRedrawsOnlyOnPositio
 }
 
 }  // namespace
+TEST(RemoteModeDisplay, AWindowPollsTheStateAndAFloodCostsOneLookNotOneCallPerCommand) {
+    RemoteModeDisplay display;
+    const uint64_t before = display.version();
+    for (int i = 0; i < 10000; ++i) display.logLine("line " + std::to_string(i));
+    // Nobody follows: the state moved on, nothing piled up for anyone.
+    EXPECT_EQ(display.version(), before + 10000);
+    EXPECT_EQ(display.logText(), "line 9996\nline 9997\nline 9998\nline 9999");
+    testing::RecordingView view(display);
+    EXPECT_TRUE(view.lines().empty());  // follows from now on
+
+    // A follower that looks too rarely loses the oldest changes, never the newest.
+    for (int i = 0; i < static_cast<int>(RemoteModeDisplay::kJournalLimit) + 5; ++i)
+        display.logLine("again " + std::to_string(i));
+    struct Counting : RemoteModeView {
+        std::vector<std::string> lines;
+        void lineLogged(const std::string& line, const std::string&) override {
+            lines.push_back(line);
+        }
+    } counting;
+    EXPECT_EQ(display.showChangesOn(counting), 5u);
+    ASSERT_EQ(counting.lines.size(), RemoteModeDisplay::kJournalLimit);
+    EXPECT_EQ(counting.lines.front(), "again 5");
+}
+
 }  // namespace qel::remote

@@ -41,8 +41,8 @@ struct RemoteEngineTest : ::testing::Test {
     testing::TempFolder folder;
     ConversationLink cnc{true};
     CncClient link{tcpServerSetup().settings, 0, cnc};
-    testing::RecordingView view;
-    RemoteModeDisplay display{&view};
+    RemoteModeDisplay display;
+    testing::RecordingView view{display};
     RemoteModeEngine engine{link, display, folder.string()};
 
     // Sends a telegram as the CNC and returns the PC's next one.

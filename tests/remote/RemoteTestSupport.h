@@ -1,12 +1,15 @@
 // Folders and files for remote-mode tests, and a view that records what the operator saw.
 #pragma once
 
+#include "remote/RemoteModeDisplay.h"
 #include "remote/RemoteModeView.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -14,6 +17,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qel::remote::testing {
@@ -90,10 +94,33 @@ inline std::vector<std::string> snapshotOf(const fs::path& folder) {
     return lines;
 }
 
-// Records what the operator saw. onProgress, if set, runs on each progress change (on the
-// worker's thread).
+// Records what the operator saw, following a display: every accessor first takes the changes
+// made since the last look. onProgress, if set, runs on each progress change, on the thread that
+// looks; pollEvery() looks from a thread of its own, as a window's timer does.
 class RecordingView : public RemoteModeView {
   public:
+    explicit RecordingView(RemoteModeDisplay& display) : display_(display) { display.follow(); }
+    ~RecordingView() override { stopPolling(); }
+
+    void pollEvery(std::chrono::milliseconds period) {
+        polling_ = true;
+        poller_ = std::thread([this, period] {
+            while (polling_) {
+                refresh();
+                std::this_thread::sleep_for(period);
+            }
+        });
+    }
+    void stopPolling() {
+        polling_ = false;
+        if (poller_.joinable()) poller_.join();
+    }
+    // Takes the changes made since the last look.
+    void refresh() const {
+        std::lock_guard lock(refreshing_);
+        display_.showChangesOn(const_cast<RecordingView&>(*this));
+    }
+
     void statusShown(const std::string& status) override {
         std::lock_guard lock(mutex_);
         statuses_.push_back(status);
@@ -120,18 +147,22 @@ class RecordingView : public RemoteModeView {
     }
 
     std::vector<std::string> lines() const {
+        refresh();
         std::lock_guard lock(mutex_);
         return lines_;
     }
     std::vector<std::string> statuses() const {
+        refresh();
         std::lock_guard lock(mutex_);
         return statuses_;
     }
     std::vector<std::string> progress() const {
+        refresh();
         std::lock_guard lock(mutex_);
         return progress_;
     }
     std::vector<std::string> buttons() const {
+        refresh();
         std::lock_guard lock(mutex_);
         return buttons_;
     }
@@ -140,6 +171,7 @@ class RecordingView : public RemoteModeView {
         return std::find(all.begin(), all.end(), line) != all.end();
     }
     void clear() {
+        refresh();
         std::lock_guard lock(mutex_);
         lines_.clear();
         statuses_.clear();
@@ -150,6 +182,10 @@ class RecordingView : public RemoteModeView {
     std::function<void(int)> onProgress;  // argument: number of progress changes so far
 
   private:
+    RemoteModeDisplay& display_;
+    mutable std::mutex refreshing_;  // one look at a time, so that changes stay in order
+    std::atomic<bool> polling_{false};
+    std::thread poller_;
     mutable std::mutex mutex_;
     std::vector<std::string> lines_, statuses_, progress_, buttons_;
 };

@@ -70,9 +70,9 @@ TEST_F(RemoteTransfers, ReceiveBrokenOffByTheCncDeletesThePartAndShowsItsReason)
 }
 
 TEST_F(RemoteTransfers, AbortDuringReceiveBreaksOffAndDeletesThePart) {
-    // Abort pressed while the second block is written: the receive stops after it.
-    view.onProgress = [this](int changes) {
-        if (changes == 3) abortRequested = true;
+    // Abort pressed while the CNC sends the second block: the receive stops after it.
+    cnc.onSent = [this](const std::string& text) {
+        if (text == "T NB") abortRequested = true;
     };
     EXPECT_EQ(perform("PRPMNEW", {"R PMone", "R PMtwo", "R PMthree", "T FD"}),
               (Texts{"M RR", "T NB", "T BD"}));
@@ -86,8 +86,8 @@ TEST_F(RemoteTransfers, AbortBeforeTheTransferIsForgottenButCountsOnceItStarted)
     EXPECT_EQ(perform("PRPMNEW", {"R PMone", "T FD"}), (Texts{"M RR", "T NB", "M OK"}));
     EXPECT_EQ(testing::readFile(served / "NEW.PM"), "one");
     // Pressed while the first block was on its way: the receive stops right after it.
-    view.onProgress = [this](int changes) {
-        if (changes == 1) abortRequested = true;
+    cnc.onSent = [this](const std::string& text) {
+        if (text == "M RR") abortRequested = true;
     };
     EXPECT_EQ(perform("PRPMOTHER", {"R PMone", "T FD"}), (Texts{"M RR", "T BD"}));
     EXPECT_EQ(logged(), Texts{"Transfer of 'OTHER.PM' aborted."});
@@ -166,8 +166,9 @@ TEST_F(RemoteTransfers, SendWaitsOutSilenceButNotALostLink) {
 
 TEST_F(RemoteTransfers, AbortDuringSendStopsAtTheNextBlockWithoutTheCncsReason) {
     put("BIG.PM", std::string(1000, 'x'));
-    view.onProgress = [this](int changes) {
-        if (changes == 3) abortRequested = true;  // after the second full block was read
+    int blocks = 0;
+    cnc.onSent = [&](const std::string& text) {
+        if (text.rfind("R PM", 0) == 0 && ++blocks == 2) abortRequested = true;
     };
     const Texts sent = perform("PTPMBIG", {"T NB", "T NB", "T NB", "T NB", "T NB"});
     EXPECT_EQ(sent.size(), 4u);  // "M RT", two blocks, "T BD"
