@@ -160,11 +160,11 @@ double seconds(Clock::duration elapsed) {
 
 bool bareReceive(qel::CncClient& client) {
     if (!client.readOpen("BIG.PM")) return false;
-    std::string block;
     size_t bytes = 0;
     while (client.transferState() != qel::TransferState::Idle) {
-        if (!client.readBlock(block)) return false;
-        bytes += block.size();
+        const qel::BlockResult block = client.readBlock();
+        if (!block.ok()) return false;
+        bytes += block.text.size();
     }
     return bytes == kMemoryBytes;
 }
@@ -172,12 +172,11 @@ bool bareReceive(qel::CncClient& client) {
 bool bareSend(qel::CncClient& client, const std::string& text) {
     if (!client.writeOpen("BARE.PM")) return false;
     const size_t payload = static_cast<size_t>(client.blockPayload());
-    for (size_t at = 0; at < text.size(); at += payload) {
-        std::string block = text.substr(at, payload);
-        if (!client.writeBlock(block)) return false;
+    const std::string_view all(text);
+    for (size_t at = 0; at < all.size(); at += payload) {
+        if (!client.writeBlock(all.substr(at, payload)).ok()) return false;
     }
-    std::string end;
-    return client.writeBlock(end);
+    return client.writeBlock({}).endOfMemory();
 }
 
 // Runs work on a thread of its own, as the engines run theirs.

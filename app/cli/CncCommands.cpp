@@ -45,15 +45,16 @@ int listMemories(CncClient& client, const LinkSettings& link, const std::string&
     if (client.transferState() == TransferState::Idle) {
         names.push_back(type + "." + type);  // "T NP": only the whole memory
     }
-    std::string block;
     while (client.transferState() != TransferState::Idle) {
-        if (!client.readBlock(block)) {
-            const std::string reason =
-                block.empty() ? failureReason(client, link) : "the CNC broke off: " + block;
+        const BlockResult block = client.readBlock();
+        if (!block.ok()) {
+            const std::string reason = block.end == BlockEnd::LinkFailed
+                                           ? linkFailureText(block.linkError, link)
+                                           : "the CNC broke off: " + block.text;
             err << kProgram << what << ": " << reason << '\n';
             return 1;
         }
-        for (const std::string& name : namesOf(block)) names.push_back(name + "." + type);
+        for (const std::string& name : namesOf(block.text)) names.push_back(name + "." + type);
     }
     for (const std::string& name : names) out << name << '\n';
     return 0;

@@ -46,14 +46,26 @@ int64_t freeBytesOf(std::string_view reply) {
 }
 }  // namespace
 
+CncClient::CncClient(LinkApi& api) : channel_(api) {}
+
 CncClient::CncClient(const LinkSettings& settings, int leaderLength, LinkApi& api)
-    : LinkChannel(api), linkType_(settings.linkType) {
-    connect(settings);
-    leaderLength_ = std::max(0, std::min(leaderLength, maxTelegram() - 1));
+    : channel_(api) {
+    connect(settings, leaderLength);
 }
 
 CncClient::~CncClient() {
     if (state_ != TransferState::Idle) abort();
+    // The transfer's hold goes before the channel closes its handle.
+    transferHold_.release();
+}
+
+bool CncClient::connect(const LinkSettings& settings, int leaderLength) {
+    if (state_ != TransferState::Idle) abort();
+    transferHold_.release();
+    linkType_ = settings.linkType;
+    const bool connected = channel_.connect(settings);
+    leaderLength_ = std::max(0, std::min(leaderLength, maxTelegram() - 1));
+    return connected;
 }
 
 bool CncClient::isDataIo() const {
@@ -73,19 +85,30 @@ int CncClient::takeFailureKind() {
 }
 
 bool CncClient::exchangeWithReply(std::string telegram, std::string& reply) {
-    if (!exchange(telegram, true)) return false;
+    if (!channel_.exchange(telegram, true)) return false;
     reply = std::move(telegram);
     return true;
 }
 
 bool CncClient::sendWithoutReply(std::string telegram) {
-    return exchange(telegram, false);
+    return channel_.exchange(telegram, false);
+}
+
+void CncClient::beginTransfer(TransferState state) {
+    state_ = state;
+    endOfFileSent_ = false;
 }
 
 void CncClient::endTransfer() {
     state_ = TransferState::Idle;
     endOfFileSent_ = false;
-    release();
+    transferHold_.release();
+}
+
+BlockResult CncClient::linkFailed() {
+    const int code = channel_.lastError();
+    endTransfer();
+    return BlockResult::linkFailed(code);
 }
 
 bool CncClient::showMessage(std::string_view text) {
@@ -115,19 +138,19 @@ bool CncClient::deleteMemory(std::string_view fileName) {
 bool CncClient::readOpen(std::string_view fileName) {
     if (state_ != TransferState::Idle) return false;
     if (isDataIo()) {
-        state_ = TransferState::Receiving;
-        reserve();
+        transferHold_ = reserve();
+        beginTransfer(TransferState::Receiving);
         return true;
     }
     const auto address = parseMemoryFileName(fileName);
     if (!address) return false;
-    reserve();
+    transferHold_ = reserve();
     std::string reply;
     if (exchangeWithReply(address->telegram("PT"), reply) && startsWith(reply, "M RT")) {
-        state_ = TransferState::Receiving;
+        beginTransfer(TransferState::Receiving);
         return true;
     }
-    release();
+    transferHold_.release();
     return false;
 }
 
@@ -135,96 +158,80 @@ bool CncClient::listOpen(std::string_view fileName) {
     if (isDataIo() || state_ != TransferState::Idle) return false;
     const auto address = parseMemoryFileName(fileName);
     if (!address) return false;
-    reserve();
+    transferHold_ = reserve();
     std::string reply;
     if (exchangeWithReply(address->telegram("LI"), reply)) {
         if (startsWith(reply, "M RT")) {
-            state_ = TransferState::Receiving;
+            beginTransfer(TransferState::Receiving);
             return true;
         }
         if (startsWith(reply, "T NP")) {
-            release();
+            transferHold_.release();
             return true;
         }
     }
-    release();
+    transferHold_.release();
     return false;
 }
 
-bool CncClient::readBlock(std::string& text) {
-    if (isDataIo()) return readDataIoBlock(text);
-    if (state_ != TransferState::Receiving) {
-        text.clear();
-        return false;
-    }
+BlockResult CncClient::readBlock() {
+    if (isDataIo()) return readDataIoBlock();
+    if (state_ != TransferState::Receiving) return BlockResult::linkFailed(0);
     std::string reply;
-    if (!exchangeWithReply("T NB", reply)) {
-        text.clear();
-        endTransfer();
-        return false;
-    }
+    if (!exchangeWithReply("T NB", reply)) return linkFailed();
     if (startsWith(reply, "R ") || startsWith(reply, "S ") || startsWith(reply, "DI")) {
-        text = afterCode(reply);
-        return true;
+        return BlockResult::data(afterCode(reply));
     }
     if (startsWith(reply, "T FD")) {
         sendWithoutReply("M OK");
-        text.clear();
         endTransfer();
-        return true;
+        return BlockResult::endOf();
     }
     if (startsWith(reply, "T BD")) {
-        text = reasonOrPlaceholder(reply, "-");
         endTransfer();
-        return false;
+        return BlockResult::brokenOff(reasonOrPlaceholder(reply, "-"));
     }
-    text = reply;
     abort();
-    return false;
+    return BlockResult::brokenOff(reply);
 }
 
-bool CncClient::readDataIoBlock(std::string& text) {
-    text.clear();
+BlockResult CncClient::readDataIoBlock() {
     if (state_ == TransferState::DataIoEndSeen) {
         state_ = TransferState::Idle;  // the port was given back when the EOT came
-        return true;
+        return BlockResult::endOf();
     }
-    if (state_ != TransferState::Receiving) return false;
+    if (state_ != TransferState::Receiving) return BlockResult::linkFailed(0);
     std::string data;
-    if (!listenRaw(data)) {
-        endTransfer();
-        return false;
-    }
+    if (!channel_.listenRaw(data)) return linkFailed();
     const size_t eot = data.find(kEot);
-    text = data.substr(0, eot);
     if (eot != std::string::npos) {
+        data.resize(eot);
         state_ = TransferState::DataIoEndSeen;
-        release();
+        transferHold_.release();
     }
-    return true;
+    return BlockResult::data(std::move(data));
 }
 
 bool CncClient::writeOpen(std::string_view fileName) {
     if (state_ != TransferState::Idle) return false;
     if (isDataIo()) {
-        state_ = TransferState::Sending;
-        reserve();
+        transferHold_ = reserve();
+        beginTransfer(TransferState::Sending);
         if (leaderLength_ == 0) return true;
         std::string leader(static_cast<size_t>(leaderLength_), '\0');
-        if (exchangeRaw(leader, false)) return true;
+        if (channel_.exchangeRaw(leader, false)) return true;
         endTransfer();
         return false;
     }
     const auto address = parseMemoryFileName(fileName);
     if (!address) return false;
     memoryType_ = toUpperAscii(address->type);
-    reserve();
+    transferHold_ = reserve();
     std::string reply;
     if (!exchangeWithReply(address->telegram("PR"), reply)) {
         failureKind_ = kFailureNoReply;
     } else if (startsWith(reply, "M RR")) {
-        state_ = TransferState::Sending;
-        endOfFileSent_ = false;
+        beginTransfer(TransferState::Sending);
         return true;
     } else if (startsWith(reply, "M NR")) {
         failureKind_ = kFailureNotReady;
@@ -233,7 +240,7 @@ bool CncClient::writeOpen(std::string_view fileName) {
     } else if (startsWith(reply, "T BD")) {
         failureKind_ = kFailureAborted;
     }
-    release();
+    transferHold_.release();
     return false;
 }
 
@@ -242,72 +249,66 @@ bool CncClient::btrOpen(std::string_view fileName) {
     const auto address = parseMemoryFileName(fileName);
     if (!address || address->type != "PM") return false;
     memoryType_ = address->type;
-    reserve();
+    transferHold_ = reserve();
     std::string reply;
     if (exchangeWithReply(address->telegramAsWritten("BR"), reply) && startsWith(reply, "M RR")) {
-        state_ = TransferState::Sending;
-        endOfFileSent_ = false;
+        beginTransfer(TransferState::Sending);
         return true;
     }
-    release();
+    transferHold_.release();
     return false;
 }
 
-bool CncClient::writeBlock(std::string& data) {
-    if (state_ != TransferState::Sending) {
-        data.clear();
-        return false;
-    }
+BlockResult CncClient::writeBlock(std::string_view data) {
+    if (state_ != TransferState::Sending) return BlockResult::linkFailed(0);
     if (isDataIo()) return writeDataIoBlock(data);
 
     const bool endOfFile = data.empty();
-    std::string reply;
-    if (!exchangeWithReply(endOfFile ? std::string("T FD") : "R " + memoryType_ + data, reply)) {
-        data.clear();
-        endTransfer();
-        return false;
+    std::string telegram;
+    if (endOfFile) {
+        telegram = "T FD";
+    } else {
+        telegram.reserve(2 + memoryType_.size() + data.size());
+        telegram.append("R ").append(memoryType_).append(data);
     }
+    std::string reply;
+    if (!exchangeWithReply(std::move(telegram), reply)) return linkFailed();
     // "T NB" asks for the next block; after "T FD" only "M OK" confirms the file.
-    if (!endOfFile && startsWith(reply, "T NB")) return true;
+    if (!endOfFile && startsWith(reply, "T NB")) return BlockResult::data({});
     if (endOfFile && startsWith(reply, "M OK")) {
-        data.clear();
         endTransfer();
-        return true;
+        return BlockResult::endOf();
     }
     if (startsWith(reply, "T BD")) {
-        data = reasonOrPlaceholder(reply, "-");
         endTransfer();
-        return false;
+        return BlockResult::brokenOff(reasonOrPlaceholder(reply, "-"));
     }
-    data = reply;
     abort();
-    return false;
+    return BlockResult::brokenOff(reply);
 }
 
-bool CncClient::writeDataIoBlock(std::string& data) {
+BlockResult CncClient::writeDataIoBlock(std::string_view data) {
     if (!data.empty()) {
-        if (exchangeRaw(data, false)) return true;
-        data.clear();
-        endTransfer();
-        return false;
+        std::string raw(data);
+        if (channel_.exchangeRaw(raw, false)) return BlockResult::data({});
+        return linkFailed();
     }
     // Trailer: EOT, then NUL bytes up to the leader length.
     std::string trailer(static_cast<size_t>(std::max(1, leaderLength_)), '\0');
     trailer[0] = kEot;
-    const bool sent = exchangeRaw(trailer, false);
+    if (!channel_.exchangeRaw(trailer, false)) return linkFailed();
     endTransfer();
-    return sent;
+    return BlockResult::endOf();
 }
 
 bool CncClient::abort() {
     if (isDataIo()) {
-        const bool holdsPort =
-            state_ == TransferState::Receiving || state_ == TransferState::Sending;
         state_ = TransferState::Idle;
+        endOfFileSent_ = false;
         // Forget a pending XOff or CTS so that the next transfer starts afresh; type 6 has no
         // such state and would refuse the parameter.
-        if (linkType_ != DNC_LINK_DATAIO_CTS) setParam(DNC_PARAM_CLEAR_PEER_READY, 0);
-        if (holdsPort) release();
+        if (linkType_ != DNC_LINK_DATAIO_CTS) channel_.setParam(DNC_PARAM_CLEAR_PEER_READY, 0);
+        transferHold_.release();
         return true;
     }
     if (state_ == TransferState::Idle) return false;
@@ -320,14 +321,13 @@ bool CncClient::serveTransmit(std::string_view request) {
     if (isDataIo() || state_ != TransferState::Idle) return false;
     if (request.size() < kCodeLength || !startsWith(request, "PT")) return false;
     memoryType_ = std::string(request.substr(2, 2));
-    reserve();
+    transferHold_ = reserve();
     std::string reply;
     if (exchangeWithReply("M RT", reply) && reply == "T NB") {
-        state_ = TransferState::Sending;
-        endOfFileSent_ = false;
+        beginTransfer(TransferState::Sending);
         return true;
     }
-    release();
+    transferHold_.release();
     return false;
 }
 
@@ -335,17 +335,17 @@ bool CncClient::serveReceive(std::string& request) {
     if (isDataIo() || state_ != TransferState::Idle) return false;
     if (request.size() < kCodeLength || !startsWith(request, "PR")) return false;
     memoryType_ = request.substr(2, 2);
-    reserve();
+    transferHold_ = reserve();
     std::string reply;
     if (exchangeWithReply("M RR", reply)) {
         if (startsWith(reply, "R ")) {
             request = std::move(reply);
-            state_ = TransferState::Receiving;
+            beginTransfer(TransferState::Receiving);
             return true;
         }
         if (startsWith(reply, "T FD")) sendWithoutReply("M OK");
     }
-    release();
+    transferHold_.release();
     return false;
 }
 
@@ -366,7 +366,7 @@ ServeAnswer CncClient::serveAwait(std::string& text) {
         return ServeAnswer::Stop;
     }
     std::string answer;
-    if (!listen(answer)) return ServeAnswer::NoAnswer;
+    if (!channel_.listen(answer)) return ServeAnswer::NoAnswer;
     if (!endOfFileSent_ && startsWith(answer, "T NB")) return ServeAnswer::Continue;
     if (endOfFileSent_ && startsWith(answer, "M OK")) {
         endTransfer();
@@ -383,8 +383,8 @@ ServeAnswer CncClient::serveAwait(std::string& text) {
 }
 
 void CncClient::restoreLine() {
-    applyParity();
-    applyPendingSpeed();
+    channel_.applyParity();
+    channel_.applyPendingSpeed();
 }
 
 }  // namespace qel

@@ -3,9 +3,12 @@
 // screen; as server (remote mode) it answers the CNC's own "PT" and "PR" requests. Files move
 // block by block: "R " + type + data answered by "T NB", ended by "T FD" and "M OK", broken off
 // by "T BD". DataIO links have no telegrams: there the client only streams raw data.
+// Connecting is an explicit call, so that a window never blocks in a constructor.
 #pragma once
 
+#include "client/BlockResult.h"
 #include "client/LinkChannel.h"
+#include "client/Reservation.h"
 
 #include <cstdint>
 #include <string>
@@ -36,13 +39,38 @@ enum class ServeAnswer {
     NoAnswer = 2,  // listening failed
 };
 
-class CncClient : public LinkChannel {
+// The link channel is the client's own: engines and windows reach only this vocabulary.
+class CncClient {
   public:
-    // Connects at once; isConnected() tells whether it worked. leaderLength is the number of NUL
-    // bytes before and the trailer length after a DataIO file.
+    explicit CncClient(LinkApi& api = cablorLinkApi());
+    // Connects at once, for callers that may block; isConnected() tells whether it worked.
     CncClient(const LinkSettings& settings, int leaderLength, LinkApi& api = cablorLinkApi());
     // Breaks off a transfer in progress with "T BD", then disconnects and closes.
-    ~CncClient() override;
+    ~CncClient();
+    CncClient(const CncClient&) = delete;
+    CncClient& operator=(const CncClient&) = delete;
+
+    // Connects (closing a handle still held first); blocks until the library has connected or
+    // failed. leaderLength is the number of NUL bytes before and the trailer length after a
+    // DataIO file. True when connected; lastError() tells why not.
+    bool connect(const LinkSettings& settings, int leaderLength);
+    // Safe from another thread: breaks a pending wait on the link.
+    bool disconnect() { return channel_.disconnect(); }
+    bool isConnected() const { return channel_.isConnected(); }
+    // Pops the newest link error.
+    int lastError() { return channel_.lastError(); }
+    // The last telegram or raw block received, kept for the operator's error messages.
+    const std::string& lastReceived() const { return channel_.lastReceived(); }
+    bool setLinkParams(int retries, int timeoutSeconds, int sendDelayMs) {
+        return channel_.setLinkParams(retries, timeoutSeconds, sendDelayMs);
+    }
+    // Holds the link for the guard's life; an empty guard when it could not be reserved.
+    Reservation reserve() { return Reservation(channel_); }
+    int reserveDepth() const { return channel_.reserveDepth(); }
+    // The largest telegram of this link in bytes (0 when the library cannot tell).
+    int maxTelegram() { return channel_.maxTelegram(); }
+    // TCP server: host name of the CNC that called in.
+    bool peerName(std::string& name) { return channel_.peerName(name); }
 
     int linkType() const { return linkType_; }
     TransferState transferState() const { return state_; }
@@ -61,27 +89,30 @@ class CncClient : public LinkChannel {
     // "MC" + address, answered "M OK".
     bool deleteMemory(std::string_view fileName);
 
-    // Client receive: "PT" + address answered "M RT". Then readBlock() until it returns false
-    // or true with the transfer state idle.
+    // Client receive: "PT" + address answered "M RT". Then readBlock() until it ends the
+    // memory or fails.
     bool readOpen(std::string_view fileName);
     // Listing of a memory type: "LI" + type. "T NP" (nothing of that type) gives true with no
-    // listing: the transfer state stays idle and the next readBlock() returns false.
+    // listing: the transfer state stays idle.
     bool listOpen(std::string_view fileName);
-    // Next block of the memory being received. On false, text holds the CNC's reason ("-" when
-    // it gave none) or the unexpected reply, or is empty when the link failed.
-    bool readBlock(std::string& text);
+    // Next block of the memory being received.
+    BlockResult readBlock();
 
     // Client send: "PR" + address answered "M RR"; a refusal sets the failure kind.
     bool writeOpen(std::string_view fileName);
     // Behind-tape-reader send of a part program (type "PM" only): "BR" + address.
     bool btrOpen(std::string_view fileName);
-    // Sends one block of at most blockPayload() bytes; empty data ends the file. On false, data
-    // holds the CNC's reason or unexpected reply, or is empty when the link failed.
-    bool writeBlock(std::string& data);
+    // Sends one block of at most blockPayload() bytes; empty data ends the memory (then
+    // EndOfMemory once the CNC confirmed it).
+    BlockResult writeBlock(std::string_view data);
 
     // Breaks off the transfer in progress ("T BD") and gives its reservation back.
     bool abort();
 
+    // Remote mode: the CNC's next command telegram.
+    bool listen(std::string& telegram) { return channel_.listen(telegram); }
+    // Remote mode: a reply that the CNC answers, if at all, with its next command.
+    bool sendTelegram(std::string telegram) { return channel_.exchange(telegram, false); }
     // Remote mode: answer the CNC's "PT" + type + name with "M RT"; the CNC answers "T NB".
     bool serveTransmit(std::string_view request);
     // Remote mode: answer the CNC's "PR" + type + name with "M RR". On true, request holds the
@@ -100,15 +131,20 @@ class CncClient : public LinkChannel {
     bool isDataIo() const;
     bool exchangeWithReply(std::string telegram, std::string& reply);
     bool sendWithoutReply(std::string telegram);
+    // A transfer begins: the link is held until it ends.
+    void beginTransfer(TransferState state);
     void endTransfer();
-    bool readDataIoBlock(std::string& text);
-    bool writeDataIoBlock(std::string& data);
+    BlockResult linkFailed();
+    BlockResult readDataIoBlock();
+    BlockResult writeDataIoBlock(std::string_view data);
 
-    int linkType_;
+    LinkChannel channel_;
+    int linkType_ = DNC_LINK_RXA2;
     int leaderLength_ = 0;
     int failureKind_ = kFailureNone;
     std::string memoryType_;
     TransferState state_ = TransferState::Idle;
+    Reservation transferHold_;
     // The last telegram of a send was "T FD": only "M OK" may follow.
     bool endOfFileSent_ = false;
 };

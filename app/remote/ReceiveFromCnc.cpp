@@ -47,16 +47,15 @@ Outcome receiveBlocks(RemoteSession& session, IncomingFile& file, std::string_vi
     session.display.stepProgress();
     if (session.abortRequested) return Outcome::Failed;
     for (;;) {
-        std::string data;
-        if (!session.link.readBlock(data)) {
-            cncText = data;
+        const BlockResult block = session.link.readBlock();
+        if (!block.ok()) {
+            cncText = block.text;
             return Outcome::Failed;
         }
-        // readBlock gives the end of the file ("T FD", acknowledged) as empty data with the
-        // exchange closed. An empty block inside the exchange is no end: the CNC still waits
-        // for "T NB", so the exchange goes on.
-        if (session.link.transferState() == TransferState::Idle) return Outcome::Received;
-        if (!file.write(textPart(data))) return Outcome::WriteError;
+        // The end of the file ("T FD", acknowledged) closes the exchange. An empty block inside
+        // the exchange is no end: the CNC still waits for "T NB", so the exchange goes on.
+        if (block.endOfMemory()) return Outcome::Received;
+        if (!file.write(textPart(block.text))) return Outcome::WriteError;
         session.display.stepProgress();
         if (session.abortRequested) return Outcome::Failed;
     }

@@ -27,8 +27,7 @@ RemoteSession::RemoteSession(CncClient& link, RemoteModeDisplay& display,
       servedFolder(std::move(servedFolder)) {}
 
 void RemoteSession::reply(std::string_view telegram) {
-    std::string text(telegram);
-    link.exchange(text, false);
+    link.sendTelegram(std::string(telegram));
 }
 
 void RemoteSession::log(std::string_view line) {

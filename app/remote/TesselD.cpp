@@ -53,8 +53,8 @@ std::string RemoteModeEngine::servedFolder() const {
 void RemoteModeEngine::start() {
     if (worker_.joinable()) return;
     // Holding the port for the whole of remote mode; without it every exchange opens it anew.
-    reserved_ = link_.reserve();
-    display_.setStatus(reserved_ ? text::kWaiting : text::kPortInUse);
+    hold_ = link_.reserve();
+    display_.setStatus(hold_ ? text::kWaiting : text::kPortInUse);
     clearLinkErrors(link_);
     // The commands start in the folder served now, whatever Browse chooses later.
     startFolder_.open(servedFolder());
@@ -85,8 +85,7 @@ void RemoteModeEngine::finish() {
     finished_ = true;
     if (link_.transferState() != TransferState::Idle) link_.abort();
     link_.restoreLine();
-    if (reserved_) link_.release();
-    reserved_ = false;
+    hold_.release();
 }
 
 void RemoteModeEngine::serve() {
@@ -116,7 +115,7 @@ void RemoteModeEngine::recoverFromListenFailure() {
     if (stopRequested_) return;
     // Under the lock, so that Exit either comes first (no reconnect) or disconnects the new link.
     if (reconnectSetup_ && link_.linkType() == DNC_LINK_TCP_SERVER &&
-        link_.connect(reconnectSetup_->settings)) {
+        link_.connect(reconnectSetup_->settings, link_.leaderLength())) {
         link_.setLinkParams(reconnectSetup_->retries, reconnectSetup_->timeout,
                             reconnectSetup_->sendDelay);
         return;

@@ -63,7 +63,8 @@ class RemoteModeEngine {
     std::atomic<bool> workerRunning_ = false;
     std::thread worker_;
     ServedFolder startFolder_;
-    bool reserved_ = false;
+    // The port held for the whole of remote mode; without it every exchange opens it anew.
+    Reservation hold_;
     bool finished_ = false;
 
     mutable std::mutex mutex_;  // the served folder, reconnecting against Exit, the pause

@@ -96,24 +96,22 @@ bool DownloadEngine::openNextMemory(size_t& index, std::string& name) {
     return true;
 }
 
-DownloadEngine::Read DownloadEngine::readData(std::string& text) {
+BlockResult DownloadEngine::readData() {
     for (;;) {
-        if (!client_.readBlock(text)) return Read::Failed;
-        // "T FD" (or the DataIO end of the tape) leaves the client idle: the memory is done.
-        if (client_.transferState() == TransferState::Idle) return Read::End;
+        BlockResult block = client_.readBlock();
         // An empty block inside the memory carries nothing to write; it is no end.
-        if (!text.empty() || !keepRunning()) return Read::Data;
+        if (block.end != BlockEnd::Data || !block.text.empty() || !keepRunning()) return block;
     }
 }
 
 bool DownloadEngine::receiveMemory(const std::string& name) {
     currentName_ = name;
-    std::string block;
-    Read read = readData(block);
-    if (read == Read::Failed) {
-        linkFailed(name, block);
+    BlockResult read = readData();
+    if (!read.ok()) {
+        linkFailed(name, read);
         return false;
     }
+    const std::string& block = read.text;
     const bool percentSupport = (flags_ & (kReceivePercentA | kReceivePercentB)) != 0;
     if (percentSupport && !block.empty() &&
         static_cast<unsigned char>(block[0]) == kPercentWithParity) {
@@ -124,7 +122,7 @@ bool DownloadEngine::receiveMemory(const std::string& name) {
     }
     setStatus(XS_TRANSFER);
     if (percentSupport && !block.empty() && block[0] == '%') {
-        return receiveStream(block, read == Read::End);
+        return receiveStream(block, read.endOfMemory());
     }
 
     if (!openLocal(name, false)) {
@@ -136,17 +134,17 @@ bool DownloadEngine::receiveMemory(const std::string& name) {
         return false;
     }
     // A skipped memory that is still open (a name left beginning with "*") is read and dropped.
-    while (read != Read::End && client_.transferState() != TransferState::Idle) {
+    while (!read.endOfMemory() && client_.transferState() != TransferState::Idle) {
         if (!keepRunning()) {
             abortRun("cancelled");
             return false;
         }
-        read = readData(block);
-        if (read == Read::Failed) {
-            linkFailed(currentName_, block);
+        read = readData();
+        if (!read.ok()) {
+            linkFailed(currentName_, read);
             return false;
         }
-        if (!writeLocal(block)) {
+        if (!writeLocal(read.text)) {
             abortRun();
             return false;
         }
@@ -166,19 +164,18 @@ bool DownloadEngine::receiveStream(const std::string& first, bool ended) {
         abortRun();
         return false;
     }
-    std::string block;
     while (!ended) {
         if (!keepRunning()) {
             abortRun("cancelled");
             return false;
         }
-        const Read read = readData(block);
-        if (read == Read::Failed) {
-            linkFailed(currentName_, block);
+        const BlockResult read = readData();
+        if (!read.ok()) {
+            linkFailed(currentName_, read);
             return false;
         }
-        if (read == Read::End) break;
-        if (!splitter.feed(block)) {
+        if (read.endOfMemory()) break;
+        if (!splitter.feed(read.text)) {
             abortRun();
             return false;
         }
@@ -303,8 +300,8 @@ void DownloadEngine::abortRun(std::string why) {
     setStatus(XS_STOPPING);
 }
 
-void DownloadEngine::linkFailed(const std::string& name, const std::string& cncText) {
-    reportLinkError(name, cncText);
+void DownloadEngine::linkFailed(const std::string& name, const BlockResult& failure) {
+    reportLinkError(name, failure);
     abortRun();
 }
 

@@ -29,8 +29,6 @@ class DownloadEngine final : public TransferEngine {
     ~DownloadEngine() override;
 
   private:
-    // How a memory's data arrives: the first non-empty block, the end, or a failure.
-    enum class Read { Data, End, Failed };
     class StreamSink;
 
     void work() override;
@@ -39,7 +37,8 @@ class DownloadEngine final : public TransferEngine {
     bool openNextMemory(size_t& index, std::string& name);
     bool receiveMemory(const std::string& name);
     bool receiveStream(const std::string& first, bool ended);
-    Read readData(std::string& text);
+    // The next non-empty block, the end of the memory, or a failure.
+    BlockResult readData();
     // Opens the local file for a memory or program; the name may change (Receive as).
     bool openLocal(std::string name, bool inStream);
     bool writeLocal(std::string_view data);
@@ -48,7 +47,7 @@ class DownloadEngine final : public TransferEngine {
     void dropPartialFile();
     // Breaks off the memory on the CNC and drops the partial file.
     void abortRun(std::string why = {});
-    void linkFailed(const std::string& name, const std::string& cncText);
+    void linkFailed(const std::string& name, const BlockResult& failure);
 
     const std::vector<std::string> names_;
     const uint32_t flags_;

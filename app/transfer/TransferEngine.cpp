@@ -34,15 +34,15 @@ bool TransferEngine::start() {
     if (started_) return true;
     if (status_.load() == XS_IDLE) setStatus(XS_WAIT_LINK);
     if (reserve_ == Reserve::ForTheRun) {
-        if (!client_.reserve()) return false;
-        reserved_ = true;
+        runHold_ = client_.reserve();
+        if (!runHold_) return false;
     }
     started_ = true;
     running_.store(1);
     try {
         worker_ = std::thread([this] { run(); });
     } catch (...) {
-        if (std::exchange(reserved_, false)) client_.release();
+        runHold_.release();
         finished_ = true;
         noteFailure("the transfer could not be started");
         setStatus(XS_STOPPING);
@@ -68,7 +68,7 @@ void TransferEngine::run() {
     }
     // Never leave a memory open on the CNC, whatever ended the run.
     if (client_.transferState() != TransferState::Idle) client_.abort();
-    if (std::exchange(reserved_, false)) client_.release();
+    runHold_.release();
     {
         std::lock_guard guard(waitLock_);
         finished_ = true;
@@ -284,13 +284,13 @@ std::string TransferEngine::problem() const {
     return problem_;
 }
 
-void TransferEngine::reportLinkError(const std::string& name, const std::string& cncText) {
-    const int code = client_.lastError();
+void TransferEngine::reportLinkError(const std::string& name, const BlockResult& failure) {
+    const int code = failure.end == BlockEnd::LinkFailed ? failure.linkError : 0;
     std::string problem;
     if (code != 0)
         problem = name + ": " + linkErrorText(code);
-    else if (!cncText.empty())
-        problem = name + ": the CNC broke off: " + cncText;
+    else if (!failure.text.empty())
+        problem = name + ": the CNC broke off: " + failure.text;
     else
         problem = name + ": the transfer broke off";
     noteFailure(std::move(problem));

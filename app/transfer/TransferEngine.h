@@ -123,8 +123,9 @@ class TransferEngine {
 
     void noteFailure(std::string problem);
     void noteCompleted(std::string name);
-    // The link error the client left, as the operator's report (OK only) names it.
-    void reportLinkError(const std::string& name, const std::string& cncText);
+    // A block exchange that failed or was broken off, as the operator's report (OK only) names
+    // it.
+    void reportLinkError(const std::string& name, const BlockResult& failure);
 
     CncClient& client_;
     // What the worker talks to: questions go to the slot, display calls to the queue. The
@@ -165,6 +166,7 @@ class TransferEngine {
     const Reserve reserve_;
     TransferPauses pauses_;
     std::thread worker_;
+    Reservation runHold_;  // the run's own reservation, given back when the worker ends
     std::atomic<int> running_{0};
     std::atomic<int> status_{XS_IDLE};
     std::atomic<bool> finished_{false};
@@ -172,7 +174,6 @@ class TransferEngine {
     // Set before the worker starts: cancel() may come from the worker itself (an operator
     // callback) before worker_ is assigned.
     std::atomic<bool> started_{false};
-    bool reserved_ = false;
 
     mutable std::mutex waitLock_;
     std::condition_variable wake_;

@@ -288,10 +288,11 @@ bool UploadEngine::readBlock(std::string& block) {
     return true;
 }
 
-bool UploadEngine::writeToCnc(std::string block) {
-    if (client_.writeBlock(block)) return true;
+bool UploadEngine::writeToCnc(std::string_view block) {
+    const BlockResult sent = client_.writeBlock(block);
+    if (sent.ok()) return true;
     memoryInProgress_ = client_.transferState() != TransferState::Idle;
-    reportLinkError(destination_, block);
+    reportLinkError(destination_, sent);
     setStatus(XS_STOPPING);
     return false;
 }

@@ -51,7 +51,7 @@ class UploadEngine final : public TransferEngine {
     Open openMemory();
     bool sendFile();
     bool readBlock(std::string& block);
-    bool writeToCnc(std::string block);
+    bool writeToCnc(std::string_view block);
     void cancelRun();
     bool joining() const { return (flags_ & (kSendPercentA | kSendPercentB)) != 0; }
 

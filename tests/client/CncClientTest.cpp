@@ -21,6 +21,19 @@ LinkSettings linkOfType(int linkType) {
     return settings;
 }
 
+// The block results in the words most tests here check: true for data or the end; the CNC's
+// reason in text when it broke off, empty text when the link failed.
+bool readBlock(CncClient& client, std::string& text) {
+    const BlockResult result = client.readBlock();
+    text = result.text;
+    return result.ok();
+}
+bool writeBlock(CncClient& client, std::string& data) {
+    const BlockResult result = client.writeBlock(data);
+    if (!result.ok() || result.endOfMemory()) data = result.text;
+    return result.ok();
+}
+
 // A serial RXA/2 client: every transfer reserves the port itself.
 struct CncClientTest : ::testing::Test {
     FakeLink link;
@@ -95,22 +108,22 @@ TEST_F(CncClientTest, ReadBlockDeliversDataTelegramsFromTheirFifthCharacter) {
                     reply("DIPMN30"), reply("R "),          reply("T FD")};
     ASSERT_TRUE(client.readOpen("PROG1.PM"));
     std::string text;
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     EXPECT_EQ(text, "G01 X10");
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     EXPECT_EQ(text, "N20");
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     EXPECT_EQ(text, "N30");
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     EXPECT_EQ(text, "");
     EXPECT_EQ(client.transferState(), TransferState::Receiving);
     // "T FD" ends the file: acknowledged with "M OK", no reply awaited.
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     EXPECT_EQ(text, "");
     EXPECT_FALSE(link.sent.back().expectReply);
     EXPECT_EQ(link.sent.back().data, "M OK");
     expectIdleAndReleased();
-    EXPECT_FALSE(client.readBlock(text));
+    EXPECT_FALSE(readBlock(client, text));
     EXPECT_EQ(link.sentTexts(),
               (Texts{"PTPMPROG1", "T NB", "T NB", "T NB", "T NB", "T NB", "M OK"}));
 }
@@ -119,11 +132,11 @@ TEST_F(CncClientTest, ReadBlockHandsBackTheCncsReasonForBreakingOff) {
     link.replies = {reply("M RT"), reply("T BD"), reply("M RT"), reply("T BDNo tape")};
     std::string text;
     ASSERT_TRUE(client.readOpen("PROG1.PM"));
-    EXPECT_FALSE(client.readBlock(text));
+    EXPECT_FALSE(readBlock(client, text));
     EXPECT_EQ(text, "-");
     expectIdleAndReleased();
     ASSERT_TRUE(client.readOpen("PROG1.PM"));
-    EXPECT_FALSE(client.readBlock(text));
+    EXPECT_FALSE(readBlock(client, text));
     EXPECT_EQ(text, "No tape");
     expectIdleAndReleased();
 }
@@ -132,15 +145,16 @@ TEST_F(CncClientTest, ReadBlockAbortsOnAnUnexpectedReplyAndEndsOnALinkFailure) {
     link.replies = {reply("M RT"), reply("M XX?"), reply("M RT"), failure(DNC_ERR_RECEIVE)};
     std::string text;
     ASSERT_TRUE(client.readOpen("PROG1.PM"));
-    EXPECT_FALSE(client.readBlock(text));
+    EXPECT_FALSE(readBlock(client, text));
     EXPECT_EQ(text, "M XX?");
     EXPECT_EQ(link.sent.back().data, "T BD");
     EXPECT_FALSE(link.sent.back().expectReply);
     expectIdleAndReleased();
     ASSERT_TRUE(client.readOpen("PROG1.PM"));
-    EXPECT_FALSE(client.readBlock(text));
-    EXPECT_EQ(text, "");
-    EXPECT_EQ(client.lastError(), DNC_ERR_RECEIVE);
+    const BlockResult failed = client.readBlock();
+    EXPECT_FALSE(failed.ok());
+    EXPECT_EQ(failed.text, "");
+    EXPECT_EQ(failed.linkError, DNC_ERR_RECEIVE);  // the result carries the link error
     expectIdleAndReleased();
 }
 
@@ -149,7 +163,7 @@ TEST_F(CncClientTest, ListingOfAnEmptyTypeEndsAtTheFirstRead) {
     ASSERT_TRUE(client.listOpen("PM"));
     expectIdleAndReleased();
     std::string text = "stale";
-    EXPECT_FALSE(client.readBlock(text));
+    EXPECT_FALSE(readBlock(client, text));
     EXPECT_EQ(text, "");
     EXPECT_EQ(link.sentTexts(), (Texts{"LIPM"}));
 }
@@ -158,9 +172,9 @@ TEST_F(CncClientTest, ListingDeliversBlocksOfNamesUntilFileDone) {
     link.replies = {reply("M RT"), reply("R PMPROG1,PROG2"), reply("T FD"), reply("M NR")};
     ASSERT_TRUE(client.listOpen("pm"));
     std::string text;
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     EXPECT_EQ(text, "PROG1,PROG2");
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     expectIdleAndReleased();
     EXPECT_FALSE(client.listOpen("PM"));
     expectIdleAndReleased();
@@ -183,13 +197,13 @@ TEST_F(CncClientTest, WriteBlockSendsTypedBlocksAndEndsWithFileDone) {
     ASSERT_TRUE(client.writeOpen("prog1.pm"));
     EXPECT_EQ(client.memoryType(), "PM");
     std::string data = "G01 X10";
-    ASSERT_TRUE(client.writeBlock(data));
+    ASSERT_TRUE(writeBlock(client, data));
     data.clear();
-    ASSERT_TRUE(client.writeBlock(data));
+    ASSERT_TRUE(writeBlock(client, data));
     EXPECT_EQ(link.sentTexts(), (Texts{"PRPMprog1", "R PMG01 X10", "T FD"}));
     expectIdleAndReleased();
     data = "late";
-    EXPECT_FALSE(client.writeBlock(data));
+    EXPECT_FALSE(writeBlock(client, data));
     EXPECT_EQ(data, "");
 }
 
@@ -197,12 +211,12 @@ TEST_F(CncClientTest, WriteBlockBrokenOffByTheCnc) {
     link.replies = {reply("M RR"), reply("T BD"), reply("M RR"), reply("T BDProtected")};
     std::string data = "N10";
     ASSERT_TRUE(client.writeOpen("PROG1.PM"));
-    EXPECT_FALSE(client.writeBlock(data));
+    EXPECT_FALSE(writeBlock(client, data));
     EXPECT_EQ(data, "-");
     expectIdleAndReleased();
     data = "N10";
     ASSERT_TRUE(client.writeOpen("PROG1.PM"));
-    EXPECT_FALSE(client.writeBlock(data));
+    EXPECT_FALSE(writeBlock(client, data));
     EXPECT_EQ(data, "Protected");
     expectIdleAndReleased();
 }
@@ -212,13 +226,13 @@ TEST_F(CncClientTest, WriteBlockAbortsOnUnexpectedRepliesAndEndsOnLinkFailure) {
     std::string data = "N10";
     ASSERT_TRUE(client.writeOpen("PROG1.PM"));
     // "M OK" to a data block is not the end of the file.
-    EXPECT_FALSE(client.writeBlock(data));
+    EXPECT_FALSE(writeBlock(client, data));
     EXPECT_EQ(data, "M OK");
     EXPECT_EQ(link.sent.back().data, "T BD");
     expectIdleAndReleased();
     data = "N10";
     ASSERT_TRUE(client.writeOpen("PROG1.PM"));
-    EXPECT_FALSE(client.writeBlock(data));
+    EXPECT_FALSE(writeBlock(client, data));
     EXPECT_EQ(data, "");
     expectIdleAndReleased();
 }
@@ -227,7 +241,7 @@ TEST_F(CncClientTest, FileDoneIsOnlyConfirmedByOk) {
     link.replies = {reply("M RR"), reply("T NB")};
     ASSERT_TRUE(client.writeOpen("PROG1.PM"));
     std::string data;
-    EXPECT_FALSE(client.writeBlock(data));
+    EXPECT_FALSE(writeBlock(client, data));
     EXPECT_EQ(data, "T NB");
     EXPECT_EQ(link.sent.back().data, "T BD");
     expectIdleAndReleased();
@@ -367,7 +381,7 @@ TEST_F(CncClientTest, ServeReceiveLeavesTheFirstBlockInTheRequest) {
     EXPECT_EQ(request, "R PMG01");
     EXPECT_EQ(client.transferState(), TransferState::Receiving);
     std::string text;
-    ASSERT_TRUE(client.readBlock(text));
+    ASSERT_TRUE(readBlock(client, text));
     expectIdleAndReleased();
 }
 
@@ -398,9 +412,9 @@ TEST_F(DataIoClientTest, LeaderAndTrailerFrameTheFile) {
     open(DNC_LINK_DATAIO_XONXOFF, 10);
     ASSERT_TRUE(client->writeOpen("PROG1.PM"));
     std::string data = "%\nG01\n";
-    ASSERT_TRUE(client->writeBlock(data));
+    ASSERT_TRUE(writeBlock(*client, data));
     data.clear();
-    ASSERT_TRUE(client->writeBlock(data));
+    ASSERT_TRUE(writeBlock(*client, data));
     EXPECT_EQ(link.sentTexts(), (Texts{std::string(10, '\0'), "%\nG01\n",
                                        std::string("\x04") + std::string(9, '\0')}));
     for (const auto& sent : link.sent) EXPECT_FALSE(sent.expectReply);
@@ -412,7 +426,7 @@ TEST_F(DataIoClientTest, WithoutLeaderTheTrailerIsTheEotAlone) {
     open(DNC_LINK_DATAIO_RTSCTS, 0);
     ASSERT_TRUE(client->writeOpen("x"));
     std::string data;
-    ASSERT_TRUE(client->writeBlock(data));
+    ASSERT_TRUE(writeBlock(*client, data));
     EXPECT_EQ(link.sentTexts(), (Texts{"\x04"}));
 }
 
@@ -431,14 +445,14 @@ TEST_F(DataIoClientTest, ASendFailureEndsTheTransferWithFailure) {
     ASSERT_TRUE(client->writeOpen("PROG1.PM"));
     link.failSends = true;
     std::string data = "G01";
-    EXPECT_FALSE(client->writeBlock(data));
+    EXPECT_FALSE(writeBlock(*client, data));
     EXPECT_EQ(data, "");
     ASSERT_EQ(client->transferState(), TransferState::Idle);
     link.failSends = false;
     ASSERT_TRUE(client->writeOpen("PROG1.PM"));
     link.failSends = true;
     data.clear();
-    EXPECT_FALSE(client->writeBlock(data));  // the trailer did not go out
+    EXPECT_FALSE(writeBlock(*client, data));  // the trailer did not go out
     EXPECT_EQ(client->transferState(), TransferState::Idle);
     EXPECT_EQ(link.reserves, link.releases);
 }
@@ -449,16 +463,16 @@ TEST_F(DataIoClientTest, ReadingEndsAtTheEot) {
     ASSERT_TRUE(client->readOpen("ignored"));
     EXPECT_FALSE(client->readOpen("again"));
     std::string text;
-    ASSERT_TRUE(client->readBlock(text));
+    ASSERT_TRUE(readBlock(*client, text));
     EXPECT_EQ(text, "%\nG01\n");
-    ASSERT_TRUE(client->readBlock(text));
+    ASSERT_TRUE(readBlock(*client, text));
     EXPECT_EQ(text, "M30\n");
     EXPECT_EQ(client->transferState(), TransferState::DataIoEndSeen);
     EXPECT_EQ(link.reserves, link.releases);
-    ASSERT_TRUE(client->readBlock(text));
+    ASSERT_TRUE(readBlock(*client, text));
     EXPECT_EQ(text, "");
     EXPECT_EQ(client->transferState(), TransferState::Idle);
-    EXPECT_FALSE(client->readBlock(text));
+    EXPECT_FALSE(readBlock(*client, text));
     EXPECT_EQ(link.reserves, link.releases);
 }
 
@@ -466,7 +480,7 @@ TEST_F(DataIoClientTest, AReadFailureEndsTheTransfer) {
     open(DNC_LINK_DATAIO_XONXOFF, 0);
     ASSERT_TRUE(client->readOpen("x"));
     std::string text = "stale";
-    EXPECT_FALSE(client->readBlock(text));  // nothing scripted: time-out
+    EXPECT_FALSE(readBlock(*client, text));  // nothing scripted: time-out
     EXPECT_EQ(text, "");
     EXPECT_EQ(client->transferState(), TransferState::Idle);
     EXPECT_EQ(link.reserves, link.releases);
@@ -495,6 +509,47 @@ TEST_F(DataIoClientTest, TelegramRequestsFailWithoutSendingOnEveryDataIoType) {
         EXPECT_EQ(client->freeMemory(), 0) << type;
     }
     EXPECT_TRUE(link.sent.empty());
+}
+
+TEST_F(CncClientTest, ABlockResultSaysHowTheExchangeEndedWithoutASecondTrip) {
+    link.replies = {reply("M RT"), reply("R PMN10"), reply("T FD"), reply("M RT"),
+                    reply("T BDNo tape"), reply("M RT"), failure(DNC_ERR_TIMEOUT),
+                    reply("M RR"), reply("T NB"), reply("M OK")};
+    ASSERT_TRUE(client.readOpen("PROG1.PM"));
+    BlockResult block = client.readBlock();
+    EXPECT_EQ(block.end, BlockEnd::Data);
+    EXPECT_EQ(block.text, "N10");
+    EXPECT_EQ(client.readBlock().end, BlockEnd::EndOfMemory);
+
+    ASSERT_TRUE(client.readOpen("PROG1.PM"));
+    block = client.readBlock();
+    EXPECT_EQ(block.end, BlockEnd::BrokenOff);
+    EXPECT_EQ(block.text, "No tape");
+
+    ASSERT_TRUE(client.readOpen("PROG1.PM"));
+    block = client.readBlock();
+    EXPECT_EQ(block.end, BlockEnd::LinkFailed);
+    EXPECT_EQ(block.linkError, DNC_ERR_TIMEOUT);  // taken where it happened
+    EXPECT_EQ(client.lastError(), 0);
+    expectIdleAndReleased();
+
+    ASSERT_TRUE(client.writeOpen("PROG1.PM"));
+    EXPECT_EQ(client.writeBlock("N10").end, BlockEnd::Data);
+    EXPECT_EQ(client.writeBlock("").end, BlockEnd::EndOfMemory);
+    expectIdleAndReleased();
+}
+
+TEST(CncClientConnect, AClientConnectsOnlyWhenAskedAndReconnectsWithANewLinkType) {
+    FakeLink link;
+    CncClient client(link);
+    EXPECT_EQ(link.connects, 0);
+    EXPECT_FALSE(client.isConnected());
+    EXPECT_TRUE(client.connect(linkOfType(DNC_LINK_RXA2), 0));
+    EXPECT_EQ(client.linkType(), DNC_LINK_RXA2);
+    link.connectSucceeds = false;
+    EXPECT_FALSE(client.connect(linkOfType(DNC_LINK_TCP_CLIENT), 0));
+    EXPECT_EQ(client.linkType(), DNC_LINK_TCP_CLIENT);
+    EXPECT_EQ(client.lastError(), DNC_ERR_CONNECT);
 }
 
 }  // namespace
