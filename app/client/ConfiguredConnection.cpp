@@ -19,9 +19,8 @@ LinkSettings linkSettingsFor(const ConfigRecord& config) {
 }
 
 std::unique_ptr<CncClient> connectConfigured(const ConfigRecord& config, LinkApi& api) {
-    auto client =
-        std::make_unique<CncClient>(linkSettingsFor(config), config.leaderTrailerSize, api);
-    if (client->isConnected())
+    auto client = std::make_unique<CncClient>(api);
+    if (client->connect(linkSettingsFor(config), config.leaderTrailerSize))
         client->setLinkParams(config.retries, config.timeout, config.sendDelay);
     return client;
 }

@@ -4,18 +4,13 @@
 // committed is deleted when the object goes.
 #pragma once
 
+#include "base/TemporaryFile.h"
 #include "base/UniqueFd.h"
 
 #include <string>
 #include <string_view>
 
 namespace qel::remote {
-
-// Temporary names of files being received; never shown to the CNC, even if a crash left one.
-inline constexpr std::string_view kReceivingPrefix = ".qelveva-receiving-";
-inline bool isReceivingName(std::string_view name) {
-    return name.starts_with(kReceivingPrefix);
-}
 
 class IncomingFile {
   public:

@@ -1,5 +1,6 @@
 #include "remote/ServedFolder.h"
 
+#include "base/TemporaryFile.h"
 #include "remote/CncNameCheck.h"
 #include "remote/IncomingFile.h"
 #include "remote/WildcardPattern.h"
@@ -42,7 +43,7 @@ DirectoryStream readEntries(int folder) {
 
 // "." and "..", and files still being received, are no entries the CNC sees.
 bool isHidden(std::string_view name) {
-    return name == "." || name == ".." || isReceivingName(name);
+    return name == "." || name == ".." || isTemporaryFileName(name);
 }
 
 char folded(char c) {
@@ -119,7 +120,7 @@ std::vector<FolderEntry> ServedFolder::matches(std::string_view pattern, Order o
 }
 
 std::optional<FolderEntry> ServedFolder::findByName(std::string_view name) const {
-    if (!folder_ || name.empty() || leavesServedFolder(name) || isReceivingName(name)) {
+    if (!folder_ || name.empty() || leavesServedFolder(name) || isTemporaryFileName(name)) {
         return std::nullopt;
     }
     const std::string exact(name);

@@ -1,6 +1,7 @@
 #include "transfer/ReceivedFile.h"
 
 #include "base/FileErrorCause.h"
+#include "base/TemporaryFile.h"
 #include "base/Trace.h"
 #include "transfer/LocalFileNames.h"
 
@@ -8,10 +9,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 
 namespace qel {
 
@@ -28,14 +27,6 @@ void removeFile(const std::string& path) {
 // block would cost a tenth of a fast link's time.
 constexpr size_t kWriteChunk = 64 * 1024;
 
-// A name no one else picks: the process, a counter and the time.
-std::string partName() {
-    static std::atomic<unsigned> counter{0};
-    char text[64];
-    std::snprintf(text, sizeof text, ".qelveva-%ld-%u-%lx.part", static_cast<long>(::getpid()),
-                  counter.fetch_add(1), static_cast<unsigned long>(::time(nullptr)));
-    return text;
-}
 }  // namespace
 
 int ReceivedFile::create(const std::string& folder, const std::string& name,
@@ -45,25 +36,18 @@ int ReceivedFile::create(const std::string& folder, const std::string& name,
     prefix_ = folderPrefix(folder);
     struct stat info {};
     if (::stat((prefix_ + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return EISDIR;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = prefix_ + partName();
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return errno;
-        }
-        fd_ = UniqueFd(fd);
-        // Others may read the file while it grows, but a cooperating writer is kept out.
-        ::flock(fd, LOCK_EX | LOCK_NB);
-        partPath_ = path;
-        name_ = name;
-        replacing_ = std::move(replacing);
-        pending_.clear();
-        written_ = 0;
-        return 0;
-    }
-    return EEXIST;
+    std::string partName;
+    UniqueFd file = createTemporaryFile(AT_FDCWD, prefix_, partName);
+    if (!file) return errno;
+    fd_ = std::move(file);
+    // Others may read the file while it grows, but a cooperating writer is kept out.
+    ::flock(fd_.get(), LOCK_EX | LOCK_NB);
+    partPath_ = prefix_ + partName;
+    name_ = name;
+    replacing_ = std::move(replacing);
+    pending_.clear();
+    written_ = 0;
+    return 0;
 }
 
 int ReceivedFile::write(std::string_view data) {
@@ -96,14 +80,7 @@ int ReceivedFile::flush() {
 int ReceivedFile::putInPlace(const std::string& target) {
     if (replacing_) return ::rename(partPath_.c_str(), target.c_str()) == 0 ? 0 : errno;
     // No agreement to replace: a file that appeared meanwhile under the name stays.
-    if (::renameat2(AT_FDCWD, partPath_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // A file system without that kind of rename: a hard link refuses an existing name as well.
-    if (::link(partPath_.c_str(), target.c_str()) != 0) return errno;
-    ::unlink(partPath_.c_str());
-    return 0;
+    return renameWithoutReplacing(AT_FDCWD, partPath_, target);
 }
 
 int ReceivedFile::commit() {

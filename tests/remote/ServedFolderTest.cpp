@@ -2,6 +2,7 @@
 // at all.
 #include "remote/IncomingFile.h"
 #include "remote/ServedFolder.h"
+#include "transfer/ReceivedFile.h"
 
 #include "RemoteTestSupport.h"
 
@@ -133,6 +134,18 @@ TEST_F(ServedFolderTest, AIncomingFileAppearsOnlyWhenCommittedAndNeverReplacesOn
     }
     EXPECT_EQ(readFile(served / "A.PM"), "a");
     EXPECT_EQ(namesIn(served), (Names{"A.PM", "NEW.PM", "SUB.PM", "b.pm"}));
+}
+
+TEST_F(ServedFolderTest, AMemoryTheDesktopProgramIsStillReceivingIsNotListedToTheCnc) {
+    ReceivedFile receiving;
+    ASSERT_EQ(receiving.create(served.string(), "HALF.PM", std::nullopt), 0);
+    ASSERT_EQ(receiving.write("N10 G0"), 0);
+    ASSERT_EQ(receiving.flush(), 0);
+    EXPECT_EQ(namesIn(served).size(), 4u);  // the hidden part file is on disk ...
+    EXPECT_EQ(kindsOf("*"), "A.PM:F b.pm:F SUB.PM:D ");  // ... but not in the CNC's listing
+    EXPECT_FALSE(folder.findByName(namesIn(served).front()));
+    ASSERT_EQ(receiving.commit(), 0);
+    EXPECT_EQ(kindsOf("*"), "A.PM:F b.pm:F HALF.PM:F SUB.PM:D ");
 }
 
 }  // namespace
