@@ -16,6 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::failure;
+using testing::linkOfType;
 using testing::FakeLink;
 using testing::FakeReply;
 using testing::reply;
@@ -23,14 +24,6 @@ using testing::ScriptedOperator;
 using testing::TempFolder;
 using Texts = std::vector<std::string>;
 using Names = std::set<std::string>;
-
-LinkSettings linkOfType(int type) {
-    LinkSettings settings;
-    settings.linkType = type;
-    settings.port = 1;
-    settings.speed = 9600;
-    return settings;
-}
 
 constexpr TransferPauses kNoPauses{0ms, 0ms, 50ms};
 

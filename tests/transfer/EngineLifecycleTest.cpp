@@ -20,6 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::failure;
+using testing::linkOfType;
 using testing::FakeLink;
 using testing::reply;
 using testing::ScriptedOperator;
@@ -29,14 +30,6 @@ using Texts = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kOneTick = 100ms;
-
-LinkSettings linkOfType(int type) {
-    LinkSettings settings;
-    settings.linkType = type;
-    settings.port = 1;
-    settings.speed = 9600;
-    return settings;
-}
 
 // Waits, ticking now and then without asking, until the worker waits on a question.
 bool waitForQuestion(TransferEngine& engine, std::chrono::milliseconds limit = 2s) {

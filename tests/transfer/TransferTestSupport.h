@@ -114,6 +114,15 @@ class ScriptedOperator : public TransferOperator {
     std::mutex lock_;
 };
 
+// A serial link of the given type on COM1 at 9600 baud, for a scripted link.
+inline LinkSettings linkOfType(int type) {
+    LinkSettings settings;
+    settings.linkType = type;
+    settings.port = 1;
+    settings.speed = 9600;
+    return settings;
+}
+
 // The owner's side of a run, as a dialog does it: ticks until the worker has ended, then once
 // more for the last changes. The ticks come faster than a dialog's, so that tests are quick.
 inline bool runToEnd(TransferEngine& engine,

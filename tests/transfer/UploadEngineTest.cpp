@@ -14,19 +14,12 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::failure;
+using testing::linkOfType;
 using testing::FakeLink;
 using testing::reply;
 using testing::ScriptedOperator;
 using testing::TempFolder;
 using Texts = std::vector<std::string>;
-
-LinkSettings linkOfType(int type) {
-    LinkSettings settings;
-    settings.linkType = type;
-    settings.port = 1;
-    settings.speed = 9600;
-    return settings;
-}
 
 constexpr TransferPauses kNoPauses{0ms, 0ms, 50ms};
 
