@@ -29,14 +29,25 @@ std::string refusalOf(CncClient& client) {
 
 class DownloadEngine::StreamSink final : public ProgramSplitter::Sink {
   public:
-    explicit StreamSink(DownloadEngine& engine) : engine_(engine) {}
+    StreamSink(DownloadEngine& engine, std::string memoryName)
+        : engine_(engine), memoryName_(std::move(memoryName)) {}
     bool startProgram(const std::string& name) override {
+        started_ = true;
         return engine_.completeLocal() && engine_.openLocal(name, true);
     }
-    bool writeData(std::string_view data) override { return engine_.writeLocal(data); }
+    // What comes before the first header (a bare "%" line, say) is the memory's own program.
+    bool writeData(std::string_view data) override {
+        if (!started_) {
+            started_ = true;
+            if (!engine_.openLocal(memoryName_, true)) return false;
+        }
+        return engine_.writeLocal(data);
+    }
 
   private:
     DownloadEngine& engine_;
+    const std::string memoryName_;
+    bool started_ = false;
 };
 
 DownloadEngine::DownloadEngine(CncClient& client, TransferOperator& op,
@@ -158,7 +169,7 @@ bool DownloadEngine::receiveMemory(const std::string& name) {
 }
 
 bool DownloadEngine::receiveStream(const std::string& first, bool ended) {
-    StreamSink sink(*this);
+    StreamSink sink(*this, currentName_);
     ProgramSplitter splitter(sink);
     if (!splitter.feed(first)) {
         abortRun();

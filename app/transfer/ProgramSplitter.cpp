@@ -82,17 +82,22 @@ ProgramSplitter::Step ProgramSplitter::headerLine() {
     const auto terminator = std::find_if(held_.begin() + 1, held_.end(), isHeaderEnd);
     size_t headerEnd = static_cast<size_t>(terminator - held_.begin());
     bool cut = false;
-    if (terminator == held_.end()) {
-        if (held_.size() >= kMaxHeaderLength) {
-            headerEnd = kMaxHeaderLength;
-            cut = true;
-        } else if (!ended_) {
-            return Step::NeedMore;
-        }
+    // A header is cut at the same place however the blocks cut it: where its end is already
+    // known as well as where it is not.
+    if (headerEnd > kMaxHeaderLength) {
+        headerEnd = kMaxHeaderLength;
+        cut = true;
+    } else if (terminator == held_.end() && !ended_) {
+        if (held_.size() < kMaxHeaderLength) return Step::NeedMore;
+        cut = true;
     }
-    // The code is the two characters after "%", whatever they are: after a bare "%" they are
-    // its line end.
-    if (held_.size() < 3 && !ended_) return Step::NeedMore;
+    // A "%" with fewer than two code characters after it (the bare "%" line that starts an ISO
+    // tape) is no program boundary: the line is data of the program it stands in.
+    if (headerEnd < 3) {
+        lineStart_ = false;
+        namingLineNext_ = false;
+        return Step::Done;
+    }
     std::string code = held_.substr(1, 2);
 
     // The line ends after the header go with it, but only so many: a CNC sending endless line

@@ -249,13 +249,13 @@ TEST_F(DownloadTest, ReceiveAsAsksForEachNameAndCancelKeepsTheProposedOne) {
 }
 
 TEST_F(DownloadTest, ANameTheFolderCannotHoldAsksRetryOrCancel) {
-    // A bare "%" names the program after its own line end.
-    link.replies = {reply("M RT"), reply("R PM%\r\nN10\r\n"), reply("T FD")};
+    // A header naming a program with a "/" in it.
+    link.replies = {reply("M RT"), reply("R PM%PMA/B\r\nN10\r\n"), reply("T FD")};
     op.confirmations = {true, false};
     receive({"PM.PM"}, kReceivePercentB);
     ASSERT_EQ(op.boxes.size(), 2u);
     EXPECT_EQ(op.boxes[0].text,
-              "QEL|Unable to open the file '\r\n.\r\n'.\nUnknown error.\nPress 'Retry' to try "
+              "QEL|Unable to open the file 'A/B.PM'.\nUnknown error.\nPress 'Retry' to try "
               "again.");
     EXPECT_EQ(link.sentTexts().back(), "T BD");
     EXPECT_TRUE(folder.entries().empty());
@@ -337,6 +337,25 @@ TEST(DataIoStop, AWaitWithoutLimitIsBrokenByDisconnectingAndLeavesNoFile) {
     EXPECT_TRUE(disconnected);
     EXPECT_EQ(engine.status(), XS_STOPPING);
     EXPECT_TRUE(folder.entries().empty());
+}
+
+TEST(DownloadBarePercent, AMemoryStartingWithABarePercentLineIsReceivedByteExactUnderItsName) {
+    FakeLink link;
+    CncClient client(linkOfType(DNC_LINK_RXA2), 0, link);
+    ScriptedOperator op;
+    TempFolder folder;
+    const std::string tape = "%\r\nN10 G0 X0\r\nN20 M30\r\n";
+    link.replies = {reply("M RT"), reply("R PM" + tape.substr(0, 1)), reply("R PM" + tape.substr(1)),
+                    reply("T FD")};
+    DownloadEngine engine(client, op, {"PROG1.PM"}, kReceivePercentA | kReceivePercentB,
+                          folder.str());
+    engine.setPauses({0ms, 0ms, 50ms});
+    ASSERT_TRUE(engine.start());
+    ASSERT_TRUE(testing::runToEnd(engine));
+    EXPECT_TRUE(engine.succeeded()) << engine.problem();
+    EXPECT_EQ(folder.entries(), Names{"PROG1.PM"});
+    EXPECT_EQ(folder.read("PROG1.PM"), tape);
+    EXPECT_TRUE(op.boxes.empty());
 }
 
 }  // namespace

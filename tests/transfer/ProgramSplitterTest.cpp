@@ -98,10 +98,27 @@ TEST(ProgramSplitter, AHeaderRightAfterAHeaderStartsAnEmptyProgram) {
     EXPECT_EQ(split("%PM1\r\n%PM2\r\nX\r\n"), (Programs{{"1.PM", ""}, {"2.PM", "X\r\n"}}));
 }
 
-TEST(ProgramSplitter, ABarePercentTakesItsLineEndForTheCode) {
-    // The file name made of it cannot be created; the receiver reports that.
-    EXPECT_EQ(split("%\r\nX\r\n"), (Programs{{"\r\n.\r\n", "X\r\n"}}));
-    EXPECT_EQ(split("%"), (Programs{{".", ""}}));
+TEST(ProgramSplitter, APercentWithFewerThanTwoCodeCharactersIsDataNotABoundary) {
+    // The usual start of an ISO tape: the memory's own program, its "%" line included.
+    EXPECT_EQ(split("%\r\nN10 G0\r\n"), (Programs{{"", "%\r\nN10 G0\r\n"}}));
+    EXPECT_EQ(split("%"), (Programs{{"", "%"}}));
+    EXPECT_EQ(split("%P\r\nX\r\n"), (Programs{{"", "%P\r\nX\r\n"}}));
+    // Between programs it stays in the current one.
+    EXPECT_EQ(split("%PM1\r\nA\r\n%\r\nB\r\n%PM2\r\nC\r\n"),
+              (Programs{{"1.PM", "A\r\n%\r\nB\r\n"}, {"2.PM", "C\r\n"}}));
+    expectCutsChangeNothing("%\r\nN10\r\n%PM1\r\nA\r\n%\nB\r\n%P");
+}
+
+TEST(ProgramSplitter, ALongHeaderIsCutAtTheSamePlaceWhereverTheBlocksAreCut) {
+    const std::string header = "%PM" + std::string(997, 'x');
+    const std::string stream = header + "\r\nN10\r\n%PM2\r\nN20\r\n";
+    const Programs whole = split(stream);
+    ASSERT_EQ(whole.size(), 2u);
+    EXPECT_EQ(whole[0].first.size(), ProgramSplitter::kMaxHeaderLength);
+    EXPECT_EQ(whole[0].second, "N10\r\n");
+    EXPECT_EQ(split(stream, 1), whole);
+    EXPECT_EQ(split(stream, 7), whole);
+    EXPECT_EQ(split(stream, 300), whole);
 }
 
 TEST(ProgramSplitter, NulBytesAndLoneLineEndsAreData) {
