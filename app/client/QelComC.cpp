@@ -97,12 +97,21 @@ bool CncClient::sendWithoutReply(std::string telegram) {
 void CncClient::beginTransfer(TransferState state) {
     state_ = state;
     endOfFileSent_ = false;
+    endUnconfirmed_ = false;
 }
 
 void CncClient::endTransfer() {
     state_ = TransferState::Idle;
     endOfFileSent_ = false;
+    endUnconfirmed_ = false;
     transferHold_.release();
+}
+
+bool CncClient::confirmEnd() {
+    if (!endUnconfirmed_) return false;
+    const bool sent = sendWithoutReply("M OK");
+    endTransfer();
+    return sent;
 }
 
 BlockResult CncClient::linkFailed() {
@@ -174,15 +183,19 @@ bool CncClient::listOpen(std::string_view fileName) {
     return false;
 }
 
-BlockResult CncClient::readBlock() {
+BlockResult CncClient::readBlock(EndConfirmation confirmation) {
     if (isDataIo()) return readDataIoBlock();
-    if (state_ != TransferState::Receiving) return BlockResult::linkFailed(0);
+    if (state_ != TransferState::Receiving || endUnconfirmed_) return BlockResult::linkFailed(0);
     std::string reply;
     if (!exchangeWithReply("T NB", reply)) return linkFailed();
     if (startsWith(reply, "R ") || startsWith(reply, "S ") || startsWith(reply, "DI")) {
         return BlockResult::data(afterCode(reply));
     }
     if (startsWith(reply, "T FD")) {
+        if (confirmation == EndConfirmation::Later) {
+            endUnconfirmed_ = true;
+            return BlockResult::endOf();
+        }
         sendWithoutReply("M OK");
         endTransfer();
         return BlockResult::endOf();

@@ -95,8 +95,13 @@ class CncClient {
     // Listing of a memory type: "LI" + type. "T NP" (nothing of that type) gives true with no
     // listing: the transfer state stays idle.
     bool listOpen(std::string_view fileName);
-    // Next block of the memory being received.
-    BlockResult readBlock();
+    // Next block of the memory being received. The CNC's "T FD" is acknowledged with "M OK" at
+    // once, unless the end is to be confirmed later: then the exchange stays open until
+    // confirmEnd() says "M OK", or abort() refuses the file with "T BD".
+    enum class EndConfirmation { AtOnce, Later };
+    BlockResult readBlock(EndConfirmation confirmation = EndConfirmation::AtOnce);
+    // "M OK" for a "T FD" whose confirmation was held back.
+    bool confirmEnd();
 
     // Client send: "PR" + address answered "M RR"; a refusal sets the failure kind.
     bool writeOpen(std::string_view fileName);
@@ -147,6 +152,8 @@ class CncClient {
     Reservation transferHold_;
     // The last telegram of a send was "T FD": only "M OK" may follow.
     bool endOfFileSent_ = false;
+    // A received "T FD" waits for confirmEnd().
+    bool endUnconfirmed_ = false;
 };
 
 }  // namespace qel

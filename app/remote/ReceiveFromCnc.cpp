@@ -47,7 +47,8 @@ Outcome receiveBlocks(RemoteSession& session, IncomingFile& file, std::string_vi
     session.display.stepProgress();
     if (session.abortRequested) return Outcome::Failed;
     for (;;) {
-        const BlockResult block = session.link.readBlock();
+        // The CNC's "T FD" is answered only once the file is in place under its name.
+        const BlockResult block = session.link.readBlock(CncClient::EndConfirmation::Later);
         if (!block.ok()) {
             cncText = block.text;
             return Outcome::Failed;
@@ -140,12 +141,15 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
         file.discard();
         session.log(printfText(text::kWriteError, cName));
     } else if (outcome == Outcome::Received) {
-        // Complete and acknowledged: an Abort that came during the last exchange is too late,
-        // the CNC already counts the file as delivered.
+        // Complete: an Abort that came during the last exchange is too late. The CNC hears
+        // "M OK" only when the file has its name; a file of that name that appeared meanwhile
+        // (another program, an operator) keeps it, and the CNC is told "T BD".
         if (file.commit(name)) {
+            session.link.confirmEnd();
             session.log(printfText(text::kReceived, cName));
         } else {
             session.traceFileError("name", name, errno);
+            session.link.abort();
             session.log(printfText(text::kWriteError, cName));
         }
     } else if (session.abortRequested) {

@@ -539,6 +539,23 @@ TEST_F(CncClientTest, ABlockResultSaysHowTheExchangeEndedWithoutASecondTrip) {
     expectIdleAndReleased();
 }
 
+TEST_F(CncClientTest, AnEndConfirmedLaterIsAnsweredOkOrRefusedWithBreakOff) {
+    link.replies = {reply("M RT"), reply("T FD"), reply("M RT"), reply("T FD")};
+    ASSERT_TRUE(client.readOpen("PROG1.PM"));
+    EXPECT_EQ(client.readBlock(CncClient::EndConfirmation::Later).end, BlockEnd::EndOfMemory);
+    EXPECT_EQ(link.sentTexts().back(), "T NB");  // nothing answered yet
+    EXPECT_EQ(client.transferState(), TransferState::Receiving);
+    EXPECT_TRUE(client.confirmEnd());
+    EXPECT_EQ(link.sentTexts().back(), "M OK");
+    expectIdleAndReleased();
+    ASSERT_TRUE(client.readOpen("PROG1.PM"));
+    EXPECT_EQ(client.readBlock(CncClient::EndConfirmation::Later).end, BlockEnd::EndOfMemory);
+    EXPECT_TRUE(client.abort());
+    EXPECT_EQ(link.sentTexts().back(), "T BD");
+    EXPECT_FALSE(client.confirmEnd());
+    expectIdleAndReleased();
+}
+
 TEST(CncClientConnect, AClientConnectsOnlyWhenAskedAndReconnectsWithANewLinkType) {
     FakeLink link;
     CncClient client(link);

@@ -23,6 +23,18 @@ TEST_F(RemoteTransfers, ReceivesAFileBlockByBlockAndNamesItOnlyAtTheEnd) {
     EXPECT_EQ(link.transferState(), TransferState::Idle);
 }
 
+TEST_F(RemoteTransfers, AFileOfTheNameThatAppearsMeanwhileStaysAndTheCncIsToldNotOk) {
+    // Another program stores NEW.PM while the CNC sends its own.
+    cnc.onSent = [this](const std::string& text) {
+        if (text == "T NB") put("NEW.PM", "the other program's");
+    };
+    EXPECT_EQ(perform("PRPMNEW", {"R PMline 1\n", "T FD"}), (Texts{"M RR", "T NB", "T BD"}));
+    EXPECT_EQ(testing::readFile(served / "NEW.PM"), "the other program's");
+    EXPECT_EQ(testing::namesIn(served), Texts{"NEW.PM"});  // no hidden part left
+    EXPECT_EQ(logged(), Texts{"Error while writing the file 'NEW.PM'."});
+    EXPECT_EQ(link.transferState(), TransferState::Idle);
+}
+
 TEST_F(RemoteTransfers, ReceiveKeepsTextUpToANulAndGoesOnAfterAnEmptyBlock) {
     EXPECT_EQ(perform("PRPMNUL", {std::string("R PMab\0cd", 9), "R PM", "R PMef", "T FD"}),
               (Texts{"M RR", "T NB", "T NB", "T NB", "M OK"}));
