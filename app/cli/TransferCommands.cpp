@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -82,8 +83,10 @@ std::string currentFolder() {
     return path ? std::string(path.get()) + "/" : std::string("./");
 }
 
-// Ctrl-C asks the running transfer to stop cleanly (no partial file, no memory left open)
-// instead of ending qel at once.
+// Ctrl-C, and the SIGTERM or SIGHUP of a shutdown or a closed terminal, ask the running transfer
+// to stop cleanly (no partial file, no memory left open on the CNC) instead of ending qel at
+// once.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 std::atomic<bool> interruptRequested{false};
 
 extern "C" void onInterrupt(int) {
@@ -97,25 +100,31 @@ class InterruptGuard {
         struct sigaction action {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, &previous_);
+        for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+            ::sigaction(kStopSignals[i], &action, &previous_[i]);
+        }
     }
-    ~InterruptGuard() { ::sigaction(SIGINT, &previous_, nullptr); }
+    ~InterruptGuard() {
+        for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+            ::sigaction(kStopSignals[i], &previous_[i], nullptr);
+        }
+    }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
   private:
-    struct sigaction previous_ {};
+    struct sigaction previous_[std::size(kStopSignals)] {};
 };
 
-// Starts a worker with Ctrl-C blocked, so that it inherits the mask: the signal then reaches
-// the main thread only and never breaks off the worker's exchanges.
+// Starts a worker with the stop signals blocked, so that it inherits the mask: they then reach
+// the main thread only and never break off the worker's exchanges.
 template <typename Start>
 auto startShielded(Start start) {
-    sigset_t interrupt;
+    sigset_t stopSignals;
     sigset_t previous;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
-    ::pthread_sigmask(SIG_BLOCK, &interrupt, &previous);
+    sigemptyset(&stopSignals);
+    for (const int signal : kStopSignals) sigaddset(&stopSignals, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
     auto started = start();
     ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return started;

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sstream>
+#include <thread>
 
 namespace qel {
 namespace {
@@ -162,6 +164,43 @@ TEST_F(QelTransfer, WordsAreCheckedBeforeConnecting) {
         EXPECT_EQ(text.find("cannot connect"), std::string::npos);
     }
 }
+
+// A shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl-C during a receive: the memory is
+// broken off on the CNC and no part of it is left in the folder.
+class QelStopSignal : public QelTransfer, public ::testing::WithParamInterface<int> {};
+
+TEST_P(QelStopSignal, StopsTheTransferCleanly) {
+    // The CNC pauses before its third block, so the signal comes while the memory is open.
+    SimulatedCnc cnc({"--tcp-listen", "127.0.0.1:0", "--block-size", "16", "--delay-ack", "6:300"});
+    std::string big;
+    for (int i = 0; i < 100; ++i) big += "N" + std::to_string(i) + " G1 X1\r\n";
+    cnc.store.write("BIG.PM", big);
+    std::atomic<bool> done{false};
+    std::thread signaller([&] {
+        // As soon as the hidden part file exists, the signal comes.
+        while (!done) {
+            for (const auto& entry : std::filesystem::directory_iterator(work.path)) {
+                if (entry.path().filename().string().starts_with(".qelveva-receiving-")) {
+                    ::kill(::getpid(), GetParam());
+                    return;
+                }
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    const int status = qel(at(cnc, {"receive", "BIG.PM"}));
+    done = true;
+    signaller.join();
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(work.entries().empty());
+    EXPECT_NE(cnc.report("transfer PT BIG.PM").value_or("").find("aborted by the PC"),
+              std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, QelStopSignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(sigabbrev_np(info.param));
+                         });
 
 }  // namespace
 }  // namespace qel
