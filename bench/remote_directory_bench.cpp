@@ -1,5 +1,5 @@
-// A CNC reading a directory of 1,000 files entry by entry from the PC's remote mode over TCP
-// loopback ("MPDR" for entry 0, 1, ... until "M NR13"), against the bare telegram round trip of
+// A CNC reading a directory of 100, 1,000 and 5,000 files entry by entry from the PC's remote
+// mode over TCP loopback ("MPDR" for entry 0, 1, ... until "M NR13"), against the bare telegram round trip of
 // the link library (an exchange with a framed echo peer) and a remote-mode command that touches
 // no file ("M VN"), all in the same run.
 #include <arpa/inet.h>
@@ -25,8 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace qel;
 using namespace qel::remote;
-
-constexpr int kFiles = 1000;
 
 int unusedPort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -66,13 +64,13 @@ std::string directoryRequest(int entry) {
     return telegram + "D  " + std::to_string(entry);
 }
 
-// Remote mode serving a folder of kFiles part programs, and the CNC connected to it.
+// Remote mode serving a folder of part programs, and the CNC connected to it.
 class RemoteModeOnLoopback {
   public:
-    RemoteModeOnLoopback() {
+    explicit RemoteModeOnLoopback(int files) {
         std::string pattern = (fs::temp_directory_path() / "qel-remote-bench-XXXXXX").string();
         folder_ = ::mkdtemp(pattern.data());
-        for (int i = 0; i < kFiles; ++i) {
+        for (int i = 0; i < files; ++i) {
             std::ofstream(folder_ / ("P" + std::to_string(10000 + i) + ".PM")) << "%\nO1\nM30\n";
         }
         ConfigRecord config;
@@ -107,7 +105,8 @@ class RemoteModeOnLoopback {
 };
 
 void BM_DirectoryEntryByEntry(benchmark::State& state) {
-    RemoteModeOnLoopback remote;
+    const int files = static_cast<int>(state.range(0));
+    RemoteModeOnLoopback remote(files);
     if (remote.cnc() == 0) {
         state.SkipWithError("the CNC could not call");
         return;
@@ -124,14 +123,14 @@ void BM_DirectoryEntryByEntry(benchmark::State& state) {
             ++entries;
         }
     }
-    if (entries != state.iterations() * kFiles) state.SkipWithError("wrong number of entries");
+    if (entries != state.iterations() * files) state.SkipWithError("wrong number of entries");
     state.SetItemsProcessed(entries);
     state.counters["per_entry"] = benchmark::Counter(
         static_cast<double>(entries), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_RemoteVersionRoundTrip(benchmark::State& state) {
-    RemoteModeOnLoopback remote;
+    RemoteModeOnLoopback remote(0);
     std::string reply;
     for (auto _ : state) {
         if (!exchange(remote.cnc(), "M VN", reply)) {
@@ -195,7 +194,12 @@ void BM_TelegramRoundTrip(benchmark::State& state) {
 
 BENCHMARK(BM_TelegramRoundTrip)->UseRealTime();
 BENCHMARK(BM_RemoteVersionRoundTrip)->UseRealTime();
-BENCHMARK(BM_DirectoryEntryByEntry)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DirectoryEntryByEntry)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -48,16 +48,14 @@ void serveDirectoryEntry(RemoteSession& session, std::string_view telegram) {
     const std::string chosen = session.servedFolder();
     if (!session.folder.open(chosen)) session.traceFileError("open folder", chosen, errno);
 
-    // Each request searches afresh; only the asked-for entry needs its place in the order
-    // and its facts.
-    std::vector<FolderEntry> files = session.folder.matches(pattern, ServedFolder::Order::AsFound);
-    std::erase_if(files, [](const FolderEntry& e) { return e.kind != EntryKind::File; });
+    // The listing stays from one request to the next while folder and pattern stay; only the
+    // asked-for entry needs its facts, read now so that a changed file shows its new size.
+    const std::vector<FolderEntry>& files = session.directory.files(session.folder, pattern);
     std::optional<FileFacts> facts;
     if (entry >= 0 && entry < static_cast<long long>(files.size())) {
-        const auto wanted = files.begin() + static_cast<long>(entry);
-        std::nth_element(files.begin(), wanted, files.end(), listedBefore);
-        facts = session.folder.factsOf(*wanted);
-        if (!facts) session.traceFileError("stat", wanted->name, errno);
+        const FolderEntry& wanted = files[static_cast<size_t>(entry)];
+        facts = session.folder.factsOf(wanted);
+        if (!facts) session.traceFileError("stat", wanted.name, errno);
     }
     if (!facts) {
         session.reply(text::kReplyNoMatch);

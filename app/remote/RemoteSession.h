@@ -3,6 +3,7 @@
 #pragma once
 
 #include "client/QelComC.h"
+#include "remote/DirectoryCache.h"
 #include "remote/RemoteModeDisplay.h"
 #include "remote/ServedFolder.h"
 
@@ -39,6 +40,8 @@ struct RemoteSession {
     std::function<std::string()> servedFolder;
     // The folder the commands work in (the current folder of remote mode).
     ServedFolder folder;
+    // The listing the CNC reads entry by entry with "MPDR".
+    DirectoryCache directory;
     // Data bytes per block, fixed when the worker starts.
     int blockSize = 124;
     // Free space reported when asking the file system fails.

@@ -105,7 +105,7 @@ EntryKind ServedFolder::classify(std::string_view name, unsigned char directoryT
     return kindOfMode(facts.st_mode);
 }
 
-std::vector<FolderEntry> ServedFolder::matches(std::string_view pattern, Order order) const {
+std::vector<FolderEntry> ServedFolder::matches(std::string_view pattern) const {
     std::vector<FolderEntry> found;
     if (!folder_) return found;
     DirectoryStream directory = readEntries(folder_.get());
@@ -115,7 +115,7 @@ std::vector<FolderEntry> ServedFolder::matches(std::string_view pattern, Order o
         if (isHidden(name) || !matchesWildcard(pattern, name)) continue;
         found.push_back({std::string(name), classify(name, entry->d_type)});
     }
-    if (order == Order::Listed) std::sort(found.begin(), found.end(), listedBefore);
+    std::sort(found.begin(), found.end(), listedBefore);
     return found;
 }
 

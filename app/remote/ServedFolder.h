@@ -41,9 +41,8 @@ class ServedFolder {
     int descriptor() const { return folder_.get(); }
 
     // Entries whose names match the pattern (WildcardPattern.h), "." and ".." never; sorted
-    // (listedBefore), so the CNC sees a stable order, unless the caller only picks some.
-    enum class Order { Listed, AsFound };
-    std::vector<FolderEntry> matches(std::string_view pattern, Order order = Order::Listed) const;
+    // (listedBefore), so the CNC sees a stable order.
+    std::vector<FolderEntry> matches(std::string_view pattern) const;
     // The entry of exactly this name, else the first that equals it without regard to case.
     std::optional<FolderEntry> findByName(std::string_view name) const;
 

@@ -1,6 +1,8 @@
 // The command table and the commands on the served folder as a whole, one telegram at a time.
 #include "RemoteCommandsFixture.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <ctime>
@@ -109,6 +111,35 @@ TEST_F(RemoteCommands, DirectoryIsReadEntryByEntryWithoutFoldersUntilNoSuchEntry
     EXPECT_EQ(replyTo(directoryRequest("*.PM", 2147483647)), "M NR13");
     EXPECT_EQ(replyTo(directoryRequest("SUB.*", 0)), "M NR13");  // only a folder matches
     EXPECT_TRUE(logged().empty());
+}
+
+// The folder's modification time, set by hand: the listing kept between requests is trusted
+// only while that time stays.
+void setModified(const std::filesystem::path& folder, time_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+}
+
+TEST_F(RemoteCommands, TheListingIsKeptBetweenRequestsUntilFolderPatternOrContentsChange) {
+    put("A.PM", "a");
+    put("B.PM", "b");
+    setModified(served, 1'000'000'000);
+    EXPECT_EQ(fieldsOf(replyTo(directoryRequest("*.PM", 0))).at(1), "A.PM");
+    // A file slipped in without the folder's time moving: the kept listing does not know it ...
+    put("AA.PM", "aa");
+    setModified(served, 1'000'000'000);
+    EXPECT_EQ(fieldsOf(replyTo(directoryRequest("*.PM", 1))).at(1), "B.PM");
+    // ... but a file's own facts are read at every request.
+    put("B.PM", "bigger");
+    setModified(served, 1'000'000'000);
+    EXPECT_EQ(fieldsOf(replyTo(directoryRequest("*.PM", 1))).at(2), "6");
+    // Another pattern reads the folder again.
+    EXPECT_EQ(fieldsOf(replyTo(directoryRequest("A*.PM", 1))).at(1), "AA.PM");
+    // So does a change of the folder.
+    std::filesystem::remove(served / "AA.PM");
+    EXPECT_EQ(replyTo(directoryRequest("A*.PM", 1)), "M NR13");
+    put("C.PM", "c");
+    EXPECT_EQ(fieldsOf(replyTo(directoryRequest("*.PM", 2))).at(1), "C.PM");
 }
 
 TEST_F(RemoteCommands, DirectoryRequestSeesDWhereTheCncWroteIAtPosition17) {
