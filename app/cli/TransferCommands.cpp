@@ -29,6 +29,7 @@ constexpr auto kTick = 100ms;  // the display tick, and so at most 10 progress r
 struct TransferWords {
     std::optional<std::string> newName;
     AnswerRule rule = AnswerRule::Ask;
+    bool verify = false;
     std::vector<std::string> names;
 };
 
@@ -49,6 +50,8 @@ std::string parseWords(const std::string& command, const std::vector<std::string
             parsed.newName = words[++i];
         } else if (!optionsEnded && word == "--yes-all") {
             yesAll = true;
+        } else if (!optionsEnded && word == "--verify") {
+            parsed.verify = true;
         } else if (!optionsEnded && word == "--no-replace") {
             noReplace = true;
         } else if (!optionsEnded && word.size() > 1 && word[0] == '-') {
@@ -187,6 +190,11 @@ int runTransferCommand(CncClient& client, const LinkSettings& link, uint8_t opti
                "this connection is a DataIO link\n";
         return 1;
     }
+    if (parsed.verify && dataIo) {
+        err << "qel: " << command
+            << ": --verify reads the memory back, which a DataIO link cannot do\n";
+        return 2;
+    }
     if (command == "receive" && dataIo && parsed.names.size() != 1) {
         err << "qel: receive: a DataIO link brings one nameless tape: give one NAME, the file "
                "to store it in\n";
@@ -214,15 +222,16 @@ int runTransferCommand(CncClient& client, const LinkSettings& link, uint8_t opti
             names = {"*"};
         }
         TerminalOperator op(choices, STDIN_FILENO, err, interruptRequested);
-        DownloadEngine engine(
-            client, op, names,
-            receiveRequestFlags(options, link.linkType, parsed.newName.has_value()), folder);
+        const uint32_t flags =
+            receiveRequestFlags(options, link.linkType, parsed.newName.has_value()) |
+            (parsed.verify ? kReceiveVerify : 0u);
+        DownloadEngine engine(client, op, names, flags, folder);
         return runEngine(engine, op, command, client, link, out, err);
     }
     TerminalOperator op(choices, STDIN_FILENO, err, interruptRequested);
-    UploadEngine engine(client, op, parsed.names,
-                        sendRequestFlags(options, link.linkType, parsed.newName.has_value()),
-                        folder);
+    const uint32_t flags = sendRequestFlags(options, link.linkType, parsed.newName.has_value()) |
+                           (parsed.verify ? kSendVerify : 0u);
+    UploadEngine engine(client, op, parsed.names, flags, folder);
     return runEngine(engine, op, command, client, link, out, err);
 }
 

@@ -110,13 +110,28 @@ bool DownloadEngine::openNextMemory(size_t& index, std::string& name) {
 BlockResult DownloadEngine::readData() {
     for (;;) {
         BlockResult block = client_.readBlock();
+        if (verifying()) firstReading_ += block.text;
         // An empty block inside the memory carries nothing to write; it is no end.
         if (block.end != BlockEnd::Data || !block.text.empty() || !keepRunning()) return block;
     }
 }
 
+bool DownloadEngine::verifying() const {
+    // A DataIO tape cannot be asked for a second time.
+    return (flags_ & kReceiveVerify) != 0 && !isDataIoLink();
+}
+
+bool DownloadEngine::verifyReceived(const std::string& name) {
+    pause(pauses().settle);
+    if (!verifying()) return true;
+    const std::string first = std::move(firstReading_);
+    firstReading_.clear();
+    return verifyMemory(name, first, "stored");
+}
+
 bool DownloadEngine::receiveMemory(const std::string& name) {
     currentName_ = name;
+    firstReading_.clear();
     BlockResult read = readData();
     if (!read.ok()) {
         linkFailed(name, read);
@@ -164,12 +179,18 @@ bool DownloadEngine::receiveMemory(const std::string& name) {
         abortRun();
         return false;
     }
-    pause(pauses().settle);
+    // A memory the operator chose not to store has nothing to compare.
+    if (skip_) {
+        pause(pauses().settle);
+        return true;
+    }
+    verifyReceived(name);
     return true;
 }
 
 bool DownloadEngine::receiveStream(const std::string& first, bool ended) {
-    StreamSink sink(*this, currentName_);
+    const std::string memoryName = currentName_;
+    StreamSink sink(*this, memoryName);
     ProgramSplitter splitter(sink);
     if (!splitter.feed(first)) {
         abortRun();
@@ -195,7 +216,7 @@ bool DownloadEngine::receiveStream(const std::string& first, bool ended) {
         abortRun();
         return false;
     }
-    pause(pauses().settle);
+    verifyReceived(memoryName);
     return true;
 }
 

@@ -19,6 +19,8 @@ namespace qel {
 inline constexpr uint32_t kReceivePercentA = 0x01;  // OPT_PERCENT_A
 inline constexpr uint32_t kReceivePercentB = 0x02;  // OPT_PERCENT_B
 inline constexpr uint32_t kReceiveAskNames = 0x04;  // Receive as
+// Read each memory a second time and compare it with the first reading (telegram links).
+inline constexpr uint32_t kReceiveVerify = 0x100;
 
 class DownloadEngine final : public TransferEngine {
   public:
@@ -52,7 +54,13 @@ class DownloadEngine final : public TransferEngine {
     const std::vector<std::string> names_;
     const uint32_t flags_;
     const std::string folder_;
+    bool verifying() const;
+    // After a memory was stored: the settle pause, then the second reading compared with the
+    // first.
+    bool verifyReceived(const std::string& name);
+
     ReceivedFile file_;
+    std::string firstReading_;  // the memory's bytes as they came, kept for the verify
     bool skip_ = false;
     uint32_t answers_ = 0;
     std::string currentName_;

@@ -258,6 +258,41 @@ void TransferEngine::disconnectAfterGrace() {
     if (!finished_) client_.disconnect();
 }
 
+bool TransferEngine::verifyMemory(const std::string& name, std::string_view expected,
+                                  const char* expectedWhat) {
+    setStatus(XS_WAIT_CNC);
+    if (!client_.readOpen(name)) {
+        client_.abort();
+        noteFailure(name + ": verify: the CNC did not give the memory back");
+        return false;
+    }
+    std::string readBack;
+    for (;;) {
+        if (!keepRunning()) {
+            client_.abort();
+            noteFailure(name + ": verify: cancelled");
+            return false;
+        }
+        const BlockResult block = client_.readBlock();
+        if (!block.ok()) {
+            noteFailure(name + ": verify: " +
+                        (block.end == BlockEnd::LinkFailed ? linkErrorText(block.linkError)
+                                                           : "the CNC broke off: " + block.text));
+            return false;
+        }
+        if (block.endOfMemory()) break;
+        readBack += block.text;
+    }
+    if (readBack == expected) return true;
+    const auto [first, ignored] =
+        std::mismatch(expected.begin(), expected.end(), readBack.begin(), readBack.end());
+    const size_t offset = static_cast<size_t>(first - expected.begin());
+    noteFailure(name + ": verify: the CNC's memory differs: " + std::to_string(expected.size()) +
+                " bytes " + expectedWhat + ", " + std::to_string(readBack.size()) +
+                " bytes read back, first difference at byte " + std::to_string(offset));
+    return false;
+}
+
 void TransferEngine::noteFailure(std::string problem) {
     std::lock_guard guard(resultLock_);
     failed_ = true;

@@ -121,6 +121,12 @@ class TransferEngine {
     void addBytes(size_t count);
     uint64_t fileBytes() const;
 
+    // Verify after transfer: reads the memory from the CNC once more and compares it byte for
+    // byte with expected (what was sent, or what the first reading brought). TCP has no block
+    // check, so this is the only way to be sure. True when they are the same; otherwise the
+    // difference is noted as the run's failure: both sizes and the first differing byte.
+    bool verifyMemory(const std::string& name, std::string_view expected, const char* expectedWhat);
+
     void noteFailure(std::string problem);
     void noteCompleted(std::string name);
     // A block exchange that failed or was broken off, as the operator's report (OK only) names

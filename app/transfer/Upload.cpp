@@ -155,7 +155,13 @@ bool UploadEngine::openNextFile() {
     op_.fieldChanged(TransferField::Amount, "0");
     op_.progressChanged(0, true);
     resetFileBytes();
+    sent_.clear();
     return true;
+}
+
+bool UploadEngine::verifying() const {
+    // A joined memory holds more than any one file, and a DataIO link cannot read back.
+    return (flags_ & kSendVerify) != 0 && !joining() && !isDataIoLink();
 }
 
 UploadEngine::Open UploadEngine::openMemory() {
@@ -254,6 +260,10 @@ bool UploadEngine::sendFile() {
         if (!joining()) {
             if (!writeToCnc(std::string())) return false;
             memoryInProgress_ = false;
+            if (verifying()) {
+                pause(pauses().settle);
+                if (!verifyMemory(destination_, sent_, "sent")) return true;
+            }
         }
         noteCompleted(destination_);
         return true;
@@ -275,6 +285,7 @@ bool UploadEngine::readBlock(std::string& block) {
         }
     }
     addBytes(block.size());
+    if (verifying()) sent_ += block;
     const uint64_t sent = fileBytes();
     const int64_t size = file_.size();
     int percent = 100;

@@ -18,6 +18,9 @@ inline constexpr uint32_t kSendPercentA = 0x01;   // OPT_PERCENT_A: "%" + code b
 inline constexpr uint32_t kSendPercentB = 0x02;   // OPT_PERCENT_B: "%" + code + name before each
 inline constexpr uint32_t kSendAskNames = 0x04;   // Send as
 inline constexpr uint32_t kSendSkipEmpty = 0x08;  // OPT_IGNORE_EMPTY
+// Read each memory back after sending and compare it with the file (telegram links, files sent
+// one memory each).
+inline constexpr uint32_t kSendVerify = 0x100;
 
 // One input file, as found when the run was built.
 struct FileRecord {
@@ -54,6 +57,7 @@ class UploadEngine final : public TransferEngine {
     bool writeToCnc(std::string_view block);
     void cancelRun();
     bool joining() const { return (flags_ & (kSendPercentA | kSendPercentB)) != 0; }
+    bool verifying() const;
 
     const std::vector<std::string> names_;
     const uint32_t flags_;
@@ -65,6 +69,7 @@ class UploadEngine final : public TransferEngine {
     size_t current_ = SIZE_MAX;
 
     SourceFile file_;
+    std::string sent_;  // the current file's bytes, kept for the verify
     size_t payload_ = 0;
     std::string destination_;
     std::string openedMemory_;

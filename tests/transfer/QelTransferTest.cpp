@@ -165,6 +165,45 @@ TEST_F(QelTransfer, WordsAreCheckedBeforeConnecting) {
     }
 }
 
+TEST_F(QelTransfer, VerifyReadsTheMemoryAgainAndPassesWhenItMatches) {
+    SimulatedCnc cnc({"--tcp-listen", "127.0.0.1:0"});
+    const std::string program(300, 'x');
+    cnc.store.write("PROG1.PM", program);
+    EXPECT_EQ(qel(at(cnc, {"receive", "--verify", "PROG1.PM"})), 0) << err.str();
+    EXPECT_EQ(work.read("PROG1.PM"), program);
+    work.write("NEW.PM", program);
+    EXPECT_EQ(qel(at(cnc, {"send", "--verify", "NEW.PM"})), 0) << err.str();
+    EXPECT_EQ(cnc.store.read("NEW.PM"), program);
+    // Each was read from the CNC twice.
+    EXPECT_NE(cnc.report("transfer PT NEW.PM").value_or("").find("complete"), std::string::npos);
+}
+
+TEST_F(QelTransfer, VerifyFindsWhatTcpLetThroughDamaged) {
+    // Over TCP nothing checks a block: one flipped bit in the CNC's first data block goes
+    // unnoticed by the link, but not by the second reading.
+    const std::string program(300, 'x');
+    {
+        SimulatedCnc cnc({"--tcp-listen", "127.0.0.1:0", "--corrupt-frame", "4"});
+        cnc.store.write("PROG1.PM", program);
+        EXPECT_EQ(qel(at(cnc, {"receive", "--verify", "PROG1.PM"})), 1);
+        EXPECT_NE(err.str().find("PROG1.PM: verify: the CNC's memory differs: 300 bytes stored, "
+                                 "300 bytes read back, first difference at byte "),
+                  std::string::npos)
+            << err.str();
+    }
+    {
+        // Sending: the memory arrives whole, its reading back is damaged (frame 7: after the
+        // login's two replies, "M RR", "T NB", "M OK" and "M RT").
+        SimulatedCnc cnc({"--tcp-listen", "127.0.0.1:0", "--corrupt-frame", "7"});
+        work.write("NEW.PM", std::string(100, 'y'));
+        EXPECT_EQ(qel(at(cnc, {"send", "--verify", "NEW.PM"})), 1);
+        EXPECT_NE(err.str().find("NEW.PM: verify: the CNC's memory differs: 100 bytes sent"),
+                  std::string::npos)
+            << err.str();
+        EXPECT_EQ(out.str(), "");  // not counted as sent
+    }
+}
+
 // A shutdown (SIGTERM), a closed terminal (SIGHUP) or Ctrl-C during a receive: the memory is
 // broken off on the CNC and no part of it is left in the folder.
 class QelStopSignal : public QelTransfer, public ::testing::WithParamInterface<int> {};
