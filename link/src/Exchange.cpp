@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "DataIo.h"
+#include "ExportGuard.h"
 #include "Handle.h"
 #include "Library.h"
 #include "PortSession.h"
@@ -115,11 +116,7 @@ bool acceptCnc(Handle& handle) {
     return true;
 }
 
-}  // namespace
-
-extern "C" {
-
-CABLOR_API int32_t DncTransferEx(int32_t h, char* buffer, int32_t* length, int32_t expectReply) {
+int32_t transferEx(int32_t h, char* buffer, int32_t* length, int32_t expectReply) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     if (buffer == nullptr || length == nullptr || *length < 0) {
@@ -165,7 +162,7 @@ CABLOR_API int32_t DncTransferEx(int32_t h, char* buffer, int32_t* length, int32
     return result == DataIoResult::Ok ? 1 : failWith(*handle, DNC_ERR_SEND);
 }
 
-CABLOR_API int32_t DncListenEx(int32_t h, char* buffer, int32_t* length) {
+int32_t listenEx(int32_t h, char* buffer, int32_t* length) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     if (buffer == nullptr || length == nullptr) return failWith(*handle, DNC_ERR_RECEIVE);
@@ -199,10 +196,6 @@ CABLOR_API int32_t DncListenEx(int32_t h, char* buffer, int32_t* length) {
     *length = n;
     return 1;
 }
-
-}  // extern "C"
-
-namespace {
 
 constexpr int kStatusSize = 130;
 
@@ -256,14 +249,28 @@ int32_t statusExchange(int32_t h, char* buffer, int32_t* length, char* status,
 
 extern "C" {
 
+// An exchange that fails inside the library counts as a failed send (7); a listen as a failed
+// receive (8).
+CABLOR_API int32_t DncTransferEx(int32_t h, char* buffer, int32_t* length, int32_t expectReply) {
+    return guardExport(h, DNC_ERR_SEND, [&] { return transferEx(h, buffer, length, expectReply); });
+}
+
+CABLOR_API int32_t DncListenEx(int32_t h, char* buffer, int32_t* length) {
+    return guardExport(h, DNC_ERR_RECEIVE, [&] { return listenEx(h, buffer, length); });
+}
+
 CABLOR_API int32_t DncTransfer(int32_t h, char* buffer, int32_t* length, char* status,
                                int32_t* statusLength, int32_t expectReply) {
-    return statusExchange(h, buffer, length, status, statusLength, false, expectReply != 0);
+    return guardExport(h, DNC_ERR_SEND, [&] {
+        return statusExchange(h, buffer, length, status, statusLength, false, expectReply != 0);
+    });
 }
 
 CABLOR_API int32_t DncListen(int32_t h, char* buffer, int32_t* length, char* status,
                              int32_t* statusLength) {
-    return statusExchange(h, buffer, length, status, statusLength, true, true);
+    return guardExport(h, DNC_ERR_RECEIVE, [&] {
+        return statusExchange(h, buffer, length, status, statusLength, true, true);
+    });
 }
 
 }  // extern "C"

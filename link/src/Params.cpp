@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "ExportGuard.h"
 #include "Handle.h"
 #include "Library.h"
 #include "PortTable.h"
@@ -35,11 +36,7 @@ int32_t reprogramOpenPort(Handle& handle, uint32_t speed, int32_t parity) {
     return 1;
 }
 
-}  // namespace
-
-extern "C" {
-
-CABLOR_API int32_t DncSetParamEx(int32_t h, int32_t id, int32_t value) {
+int32_t setParamEx(int32_t h, int32_t id, int32_t value) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     std::lock_guard guard(handle->lock);
@@ -70,7 +67,7 @@ CABLOR_API int32_t DncSetParamEx(int32_t h, int32_t id, int32_t value) {
     }
 }
 
-CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
+int32_t getParamEx(int32_t h, int32_t id, void* result) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     if (result == nullptr) return 0;
@@ -143,7 +140,7 @@ CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
     return 1;
 }
 
-CABLOR_API int32_t DncSetParams(int32_t h, int32_t retries, int32_t timeout, int32_t sendDelay) {
+int32_t setParams(int32_t h, int32_t retries, int32_t timeout, int32_t sendDelay) {
     if (Library::instance().find(h)) {
         DncSetParamEx(h, DNC_PARAM_RETRIES, retries);
         DncSetParamEx(h, DNC_PARAM_ACK_TIMEOUT, timeout);
@@ -151,6 +148,23 @@ CABLOR_API int32_t DncSetParams(int32_t h, int32_t retries, int32_t timeout, int
         DncSetParamEx(h, DNC_PARAM_SEND_DELAY, sendDelay);
     }
     return 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+// A parameter call that fails inside the library gives 0 and error 25.
+CABLOR_API int32_t DncSetParamEx(int32_t h, int32_t id, int32_t value) {
+    return guardExport(h, DNC_ERR_PARAM, [&] { return setParamEx(h, id, value); });
+}
+
+CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
+    return guardExport(h, DNC_ERR_PARAM, [&] { return getParamEx(h, id, result); });
+}
+
+CABLOR_API int32_t DncSetParams(int32_t h, int32_t retries, int32_t timeout, int32_t sendDelay) {
+    return guardExport(h, DNC_ERR_PARAM, [&] { return setParams(h, retries, timeout, sendDelay); });
 }
 
 }  // extern "C"

@@ -224,6 +224,18 @@ OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant varia
         record.open.store(false);
         return OpenResult::Busy;
     }
+    // Until the device is open, every way out gives the port back, an opener that throws
+    // included: a port left marked open would refuse every later exchange.
+    struct Claim {
+        PortRecord& r;
+        bool dataIo;
+        bool kept = false;
+        ~Claim() {
+            if (kept) return;
+            if (dataIo) r.busy.store(false);
+            r.open.store(false);
+        }
+    } claim{record, variant == OpenVariant::DataIo};
     LineSettings settings;
     settings.speed = record.speed;
     settings.parity = record.parity;
@@ -231,14 +243,11 @@ OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant varia
     settings.stopBits = record.stopBits;
     settings.mode = variant == OpenVariant::Rxa2 ? LineMode::Rxa2 : record.lineMode;
     std::shared_ptr<SerialLine> line = openLine(port, settings, timeoutMs);
-    if (!line) {
-        if (variant == OpenVariant::DataIo) record.busy.store(false);
-        record.open.store(false);
-        return OpenResult::DeviceFailed;
-    }
+    if (!line) return OpenResult::DeviceFailed;
     std::lock_guard lock(record.lineMutex);
     record.line = line;
     *opened = std::move(line);
+    claim.kept = true;
     return OpenResult::Ok;
 }
 
