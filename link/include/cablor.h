@@ -114,7 +114,8 @@ extern "C" {
 #define DNC_ERR_ACCEPT 24           /* accept failed */
 #define DNC_ERR_PARAM 25            /* parameter not valid for this link type */
 #define DNC_ERR_NO_SPEED 26         /* baudRate 0 with a DataIO link type */
-#define DNC_ERR_CONNECTION 28       /* TCP: the connection failed while receiving */
+#define DNC_ERR_CONNECTION 28       /* TCP: the connection failed while receiving, or was ended
+                                       because the CNC announced a length above 65536 */
 
 /*
  * Connection parameter block: eleven 32-bit integers and the host name pointer, in this order.
@@ -159,7 +160,8 @@ CABLOR_API int32_t DncConnect(int32_t port, int32_t baudRate, int32_t linkType, 
  * expectReply non-zero on RXA/2 and TCP links, then receives one telegram into the same buffer
  * (room for 1024 bytes) and stores its length in *length.
  * Errors: 3, 5 (port), 7 (send; also a failure inside), 8 (receive; TCP reply over 1024 bytes:
- * the first 1024 are delivered), 12 (no reply in time), 28 (TCP connection failed).
+ * the first 1024 are delivered), 12 (no reply in time), 28 (TCP connection failed, or a reply
+ * announcing more than 65536 bytes: the connection is ended, the reply left unread).
  */
 CABLOR_API int32_t DncTransferEx(int32_t handle, char* buffer, int32_t* length, int32_t expectReply);
 
@@ -168,7 +170,7 @@ CABLOR_API int32_t DncTransferEx(int32_t handle, char* buffer, int32_t* length, 
  * *length on entry is the buffer's capacity) and stores its length. A TCP server handle first
  * accepts the CNC (waiting without limit). A TCP receive waits at most the reply time-out
  * (parameter id 3; 0: without limit). Errors: 3, 5, 8 (also a failure inside), 11 (CNC ended,
- * line error), 12 (time-out), 19 (parity), 24 (accept), 28.
+ * line error), 12 (time-out), 19 (parity), 24 (accept), 28 (as for DncTransferEx).
  */
 CABLOR_API int32_t DncListenEx(int32_t handle, char* buffer, int32_t* length);
 

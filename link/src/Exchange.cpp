@@ -66,7 +66,8 @@ SocketPtr socketOf(Handle& handle) {
 }
 
 // A TCP message into the caller's buffer: 8 for an over-long one (its first 1024 bytes are
-// delivered), 12 when the reply time-out ran out, 28 when the connection failed.
+// delivered), 12 when the reply time-out ran out, 28 when the connection failed or announced a
+// length no CNC sends.
 int receiveTcp(Handle& handle, char* buffer, int32_t* length, int timeoutMs) {
     SocketPtr socket = socketOf(handle);
     if (!socket) return DNC_ERR_CONNECTION;
@@ -75,6 +76,11 @@ int receiveTcp(Handle& handle, char* buffer, int32_t* length, int timeoutMs) {
         case MessageResult::Ok: *length = n; return 0;
         case MessageResult::OverLong: *length = n; return DNC_ERR_RECEIVE;
         case MessageResult::TimedOut: return DNC_ERR_TIMEOUT;
+        case MessageResult::BadLength:
+            // The stream is out of step and no later message could be found in it: the
+            // connection is given up, as a broken one.
+            socket->shutdown();
+            return DNC_ERR_CONNECTION;
         default: return DNC_ERR_CONNECTION;
     }
 }

@@ -172,6 +172,7 @@ MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length,
     if (rc != MessageResult::Ok) return rc;
     uint32_t announced = (uint32_t{prefix[0]} << 24) | (uint32_t{prefix[1]} << 16) |
                          (uint32_t{prefix[2]} << 8) | prefix[3];
+    if (announced > kLongestAnnounced) return MessageResult::BadLength;
     size_t kept = std::min<uint32_t>(announced, kMaxMessage);
     if (kept > 0 && readExactly(socket, buffer, kept, timeoutMs, true) != MessageResult::Ok) {
         return MessageResult::Failed;
