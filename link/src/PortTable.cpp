@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "ComPortDevice.h"
 #include "TermiosDevice.h"
 
 namespace cablor {
@@ -93,7 +94,7 @@ std::shared_ptr<SerialLine> PortTable::openLine(int port, const LineSettings& se
     auto line = std::make_shared<SerialLine>(device);
     if (int rc = line->configure(settings, timeoutMs); rc != 0) {
         std::lock_guard lock(openerMutex_);
-        lastFailure_ = {comPortPath(port), rc};
+        lastFailure_ = {ports::comPortDevice(port), rc};
         return nullptr;
     }
     return line;

@@ -90,7 +90,4 @@ struct DeviceOpenFailure {
 using DeviceOpener =
     std::function<std::unique_ptr<SerialDevice>(int port, DeviceOpenFailure* failure)>;
 
-// The device path of COM port n: $CABLOR_COMn, else /dev/ttyS<n-1>. Empty for other n.
-std::string comPortPath(int port);
-
 }  // namespace cablor

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "ComPortDevice.h"
 #include "Termios2.h"
 
 namespace cablor {
@@ -342,7 +343,7 @@ std::unique_ptr<SerialDevice> openTermiosDevice(const std::string& path,
 }
 
 std::unique_ptr<SerialDevice> openComPort(int port, DeviceOpenFailure* failure) {
-    std::string path = comPortPath(port);
+    std::string path = ports::comPortDevice(port);
     if (path.empty()) {
         failure->path.clear();
         failure->error = ENODEV;
