@@ -73,7 +73,7 @@ int32_t discardAfterLogin(const HandlePtr& handle) {
 // registered port or an added handle would otherwise stay for ever. A connect that returns,
 // with a handle or with an error, leaves things as they are.
 class ConnectRollback {
-public:
+  public:
     ConnectRollback() = default;
     ConnectRollback(const ConnectRollback&) = delete;
     ConnectRollback& operator=(const ConnectRollback&) = delete;
@@ -89,7 +89,7 @@ public:
     void portRegistered(int port) { port_ = port; }
     void handleAdded(int32_t handle) { handle_ = handle; }
 
-private:
+  private:
     int unwinding_ = std::uncaught_exceptions();
     int port_ = 0;
     int32_t handle_ = 0;

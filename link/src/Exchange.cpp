@@ -30,10 +30,14 @@ int32_t failWith(Handle& handle, int code) {
 int listenError(ReceiveResult result) {
     switch (result) {
         case ReceiveResult::Ended:
-        case ReceiveResult::LineError: return DNC_ERR_ENDED;
-        case ReceiveResult::Timeout: return DNC_ERR_TIMEOUT;
-        case ReceiveResult::ParityError: return DNC_ERR_PARITY;
-        default: return DNC_ERR_RECEIVE;
+        case ReceiveResult::LineError:
+            return DNC_ERR_ENDED;
+        case ReceiveResult::Timeout:
+            return DNC_ERR_TIMEOUT;
+        case ReceiveResult::ParityError:
+            return DNC_ERR_PARITY;
+        default:
+            return DNC_ERR_RECEIVE;
     }
 }
 
@@ -73,15 +77,21 @@ int receiveTcp(Handle& handle, char* buffer, int32_t* length, int timeoutMs) {
     if (!socket) return DNC_ERR_CONNECTION;
     int n = 0;
     switch (receiveMessage(*socket, reinterpret_cast<uint8_t*>(buffer), &n, timeoutMs)) {
-        case MessageResult::Ok: *length = n; return 0;
-        case MessageResult::OverLong: *length = n; return DNC_ERR_RECEIVE;
-        case MessageResult::TimedOut: return DNC_ERR_TIMEOUT;
+        case MessageResult::Ok:
+            *length = n;
+            return 0;
+        case MessageResult::OverLong:
+            *length = n;
+            return DNC_ERR_RECEIVE;
+        case MessageResult::TimedOut:
+            return DNC_ERR_TIMEOUT;
         case MessageResult::BadLength:
             // The stream is out of step and no later message could be found in it: the
             // connection is given up, as a broken one.
             socket->shutdown();
             return DNC_ERR_CONNECTION;
-        default: return DNC_ERR_CONNECTION;
+        default:
+            return DNC_ERR_CONNECTION;
     }
 }
 
@@ -226,8 +236,7 @@ int32_t statusExchange(int32_t h, char* buffer, int32_t* length, char* status,
     } else {
         if (!sendOn(line, p, buffer, *length)) return failWith(*handle, DNC_ERR_SEND);
         if (!expectReply) return 1;
-        if (receiveOn(line, p, buffer, length, secondsToMs(p.replyTimeout)) !=
-            ReceiveResult::Ok) {
+        if (receiveOn(line, p, buffer, length, secondsToMs(p.replyTimeout)) != ReceiveResult::Ok) {
             return failWith(*handle, DNC_ERR_RECEIVE);
         }
     }

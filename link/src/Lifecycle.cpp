@@ -70,9 +70,12 @@ int32_t disconnect(int32_t h) {
 
 int32_t closeHandle(int32_t h) {
     switch (Library::instance().close(h)) {
-        case Library::CloseResult::Closed: return 1;
-        case Library::CloseResult::StillConnected: return 0;
-        default: return invalidHandle();
+        case Library::CloseResult::Closed:
+            return 1;
+        case Library::CloseResult::StillConnected:
+            return 0;
+        default:
+            return invalidHandle();
     }
 }
 
@@ -129,7 +132,8 @@ int32_t release(int32_t h) {
         linkType = p.linkType;
         port = p.port;
     }
-    if (reservedLine) PortTable::instance().closeAfterExchange(port, variantOf(linkType), reservedLine);
+    if (reservedLine)
+        PortTable::instance().closeAfterExchange(port, variantOf(linkType), reservedLine);
     return 1;
 }
 
@@ -153,7 +157,9 @@ int32_t patchSpeed(int32_t h, int32_t speed) {
     return reprogram(h, true, speed);
 }
 
-int32_t restoreSpeed(int32_t h) { return reprogram(h, false, 0); }
+int32_t restoreSpeed(int32_t h) {
+    return reprogram(h, false, 0);
+}
 
 int32_t directSend(int32_t h, const char* buffer, int32_t length) {
     HandlePtr handle = Library::instance().find(h);
@@ -241,7 +247,9 @@ CABLOR_API int32_t DncGetLastError(int32_t h) {
     return guardExport(h, 0, [&] { return getLastError(h); });
 }
 
-CABLOR_API int32_t DncGetLastStatus(void) { return 0; }  // nothing in it can throw
+CABLOR_API int32_t DncGetLastStatus(void) {
+    return 0;
+}  // nothing in it can throw
 
 CABLOR_API int32_t DncReserve(int32_t h) {
     return guardExport(h, DNC_ERR_PORT, [&] { return reserve(h); });

@@ -43,11 +43,21 @@ int32_t setParamEx(int32_t h, int32_t id, int32_t value) {
     HandleParams& p = handle->params;
     const bool serial = isSerialLink(p.linkType);
     switch (id) {
-        case DNC_PARAM_ACK_TIMEOUT: p.ackTimeout = value; return 1;
-        case DNC_PARAM_REPLY_TIMEOUT: p.replyTimeout = value; return 1;
-        case DNC_PARAM_FLAGS: p.flags = static_cast<uint32_t>(value); return 1;
-        case DNC_PARAM_SEND_DELAY: p.sendDelay = value; return 1;
-        case DNC_PARAM_RETRIES: p.retries = value; return 1;
+        case DNC_PARAM_ACK_TIMEOUT:
+            p.ackTimeout = value;
+            return 1;
+        case DNC_PARAM_REPLY_TIMEOUT:
+            p.replyTimeout = value;
+            return 1;
+        case DNC_PARAM_FLAGS:
+            p.flags = static_cast<uint32_t>(value);
+            return 1;
+        case DNC_PARAM_SEND_DELAY:
+            p.sendDelay = value;
+            return 1;
+        case DNC_PARAM_RETRIES:
+            p.retries = value;
+            return 1;
         case DNC_PARAM_BAUD_RATE:
             if (!serial) return notForThisLink(*handle);
             if (value <= 0) return 0;
@@ -80,8 +90,12 @@ int32_t getParamEx(int32_t h, int32_t id, void* result) {
     const bool tcp = isTcpLink(p.linkType);
     int32_t value = 0;
     switch (id) {
-        case DNC_PARAM_LINK_TYPE: value = p.linkType; break;
-        case DNC_PARAM_PORT: value = p.port; break;
+        case DNC_PARAM_LINK_TYPE:
+            value = p.linkType;
+            break;
+        case DNC_PARAM_PORT:
+            value = p.port;
+            break;
         case DNC_PARAM_ACK_TIMEOUT:
             if (!serial) return notForThisLink(*handle);
             value = p.ackTimeout;
@@ -90,7 +104,9 @@ int32_t getParamEx(int32_t h, int32_t id, void* result) {
             if (!serial) return notForThisLink(*handle);
             value = p.replyTimeout;
             break;
-        case DNC_PARAM_FLAGS: value = static_cast<int32_t>(p.flags); break;
+        case DNC_PARAM_FLAGS:
+            value = static_cast<int32_t>(p.flags);
+            break;
         case DNC_PARAM_BAUD_RATE:
             if (!serial) return notForThisLink(*handle);
             value = static_cast<int32_t>(p.baudRate);
@@ -115,9 +131,8 @@ int32_t getParamEx(int32_t h, int32_t id, void* result) {
             if (!tcp) return notForThisLink(*handle);
             char name[NI_MAXHOST];
             if (handle->peer.sin_addr.s_addr == 0 ||
-                ::getnameinfo(reinterpret_cast<const sockaddr*>(&handle->peer),
-                              sizeof handle->peer, name, sizeof name, nullptr, 0,
-                              NI_NAMEREQD) != 0) {
+                ::getnameinfo(reinterpret_cast<const sockaddr*>(&handle->peer), sizeof handle->peer,
+                              name, sizeof name, nullptr, 0, NI_NAMEREQD) != 0) {
                 handle->errors.push(DNC_ERR_RESOLVE);
                 return 0;
             }
@@ -126,15 +141,26 @@ int32_t getParamEx(int32_t h, int32_t id, void* result) {
             out[DNC_PEER_NAME_SIZE - 1] = '\0';
             return 1;
         }
-        case DNC_PARAM_HANDLE_COUNT: value = handleCount; break;
-        case DNC_PARAM_ATTACH_COUNT: value = attachCount; break;
+        case DNC_PARAM_HANDLE_COUNT:
+            value = handleCount;
+            break;
+        case DNC_PARAM_ATTACH_COUNT:
+            value = attachCount;
+            break;
         case DNC_PARAM_MAX_TELEGRAM:
             value = p.linkType == DNC_LINK_RXA2 ? blockSizeFor(p.cncClass) : DNC_MAX_MESSAGE;
             break;
-        case DNC_PARAM_NOT_RESERVED: value = p.reserved ? 0 : 1; break;
-        case DNC_PARAM_CNC_CLASS: value = p.cncClass; break;
-        case DNC_PARAM_BLOCK_SIZE: value = blockSizeFor(p.cncClass); break;
-        default: return 0;  // 14, 15, 18 and unknown ids: no error code
+        case DNC_PARAM_NOT_RESERVED:
+            value = p.reserved ? 0 : 1;
+            break;
+        case DNC_PARAM_CNC_CLASS:
+            value = p.cncClass;
+            break;
+        case DNC_PARAM_BLOCK_SIZE:
+            value = blockSizeFor(p.cncClass);
+            break;
+        default:
+            return 0;  // 14, 15, 18 and unknown ids: no error code
     }
     *static_cast<int32_t*>(result) = value;
     return 1;

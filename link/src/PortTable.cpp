@@ -18,7 +18,9 @@ constexpr uint8_t DLE = 0x10;
 // line; a read that does not wait at all would miss it on real hardware.
 constexpr int kProbeAnswerMs = 100;
 
-bool validPort(int port) { return port >= 0 && port < kPortCount; }
+bool validPort(int port) {
+    return port >= 0 && port < kPortCount;
+}
 
 Parity parityFromCode(int code) {
     return code == 1 ? Parity::Even : code == 2 ? Parity::Odd : Parity::None;
@@ -88,7 +90,7 @@ std::unique_ptr<SerialDevice> PortTable::openDevice(int port) {
 }
 
 std::shared_ptr<SerialLine> PortTable::openLine(int port, const LineSettings& settings,
-                                               int timeoutMs) {
+                                                int timeoutMs) {
     std::shared_ptr<SerialDevice> device = openDevice(port);
     if (!device) return nullptr;
     auto line = std::make_shared<SerialLine>(device);
@@ -216,7 +218,7 @@ void PortTable::unregisterPort(int port) {
 }
 
 OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant variant,
-                                     std::shared_ptr<SerialLine>* opened) {
+                                      std::shared_ptr<SerialLine>* opened) {
     if (!validPort(port)) return OpenResult::NotRegistered;
     PortRecord& record = records_[port];
     if (record.users < 1) return OpenResult::NotRegistered;

@@ -41,7 +41,7 @@ enum DeviceEvent : unsigned {
 };
 
 class SerialDevice {
-public:
+  public:
     virtual ~SerialDevice() = default;
 
     // Programs speed, parity, data and stop bits and the line mode's modem lines and NUL

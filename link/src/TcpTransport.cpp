@@ -139,8 +139,7 @@ SocketPtr tcpAccept(const Socket& listener, const Wakeup& wakeup, sockaddr_in* p
         if (p[1].revents & POLLIN) return nullptr;
         if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return nullptr;
         socklen_t size = sizeof *peer;
-        int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(peer), &size,
-                           SOCK_CLOEXEC);
+        int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(peer), &size, SOCK_CLOEXEC);
         if (fd >= 0) {
             setNoDelay(fd);
             return std::make_shared<Socket>(fd);

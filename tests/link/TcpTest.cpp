@@ -264,8 +264,7 @@ TEST(TcpServer, AcceptsTheCncAndKnowsItsAddress) {
     int32_t length = sizeof buffer;
     ASSERT_EQ(DncListenEx(server.h, buffer, &length), 1);
     EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), "MPINmill 7");
-    EXPECT_EQ(static_cast<uint32_t>(paramOf(server.h, DNC_PARAM_PEER_ADDRESS)),
-              INADDR_LOOPBACK);
+    EXPECT_EQ(static_cast<uint32_t>(paramOf(server.h, DNC_PARAM_PEER_ADDRESS)), INADDR_LOOPBACK);
     char reply[] = "M OKRemote Mode";
     length = static_cast<int32_t>(std::strlen(reply));
     EXPECT_EQ(DncTransferEx(server.h, reply, &length, 0), 1);
