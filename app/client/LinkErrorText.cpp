@@ -67,7 +67,9 @@ std::string linkErrorText(int code) {
     return "link error " + std::to_string(code) + " (" + linkErrorMeaning(code) + ")";
 }
 
-std::string serialPortDevice(int port) { return cablor::ports::comPortDevice(port); }
+std::string serialPortDevice(int port) {
+    return cablor::ports::comPortDevice(port);
+}
 
 std::string serialPortProblem(const std::string& device) {
     return cablor::ports::comPortProblem(device);
