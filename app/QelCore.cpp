@@ -1,5 +1,7 @@
 // The program's version, shared by the desktop program and qel.
+#include "QelVersion.h"
+
 namespace qel {
 extern const char* const kProgramTitle;
-const char* const kProgramTitle = "Vantor 4.10 Veva";
+const char* const kProgramTitle = "Vantor " QELVEVA_VERSION " Veva";
 }  // namespace qel

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the project and runs every test: once as released, once with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the fuzz targets for a bounded time.
+# Checks the formatting, builds the project and runs every test: once as released, once with
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+bash scripts/check-format.sh
 
 jobs=${JOBS:-2}
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

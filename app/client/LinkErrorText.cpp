@@ -2,12 +2,8 @@
 
 #include <cablor.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include "ComPortDevice.h"
+#include "ComPortProblem.h"
 
 namespace qel {
 
@@ -72,40 +68,11 @@ std::string linkErrorText(int code) {
 }
 
 std::string serialPortDevice(int port) {
-    if (port < 1 || port > 4) return {};
-    const std::string variable = "CABLOR_COM" + std::to_string(port);
-    const char* device = std::getenv(variable.c_str());
-    if (device != nullptr && *device != '\0') return device;
-    return "/dev/ttyS" + std::to_string(port - 1);
+    return cablor::ports::comPortDevice(port);
 }
 
 std::string serialPortProblem(const std::string& device) {
-    if (device.empty()) return "no device for this port number";
-    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        switch (error) {
-            case ENOENT:
-            case ENODEV:
-            case ENXIO:
-                return "no such device";
-            case EACCES:
-            case EPERM:
-                return "permission denied (add the user to the dialout group)";
-            case EBUSY:
-                return "held by another program";
-            default:
-                return std::strerror(error);
-        }
-    }
-    std::string problem;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        problem = errno == EWOULDBLOCK ? "held by another program" : std::strerror(errno);
-    } else if (::isatty(fd) == 0) {
-        problem = "not a serial device";
-    }
-    ::close(fd);
-    return problem;
+    return cablor::ports::comPortProblem(device);
 }
 
 namespace {

@@ -16,11 +16,12 @@ const char* linkErrorMeaning(int code);
 std::string linkErrorText(int code);
 
 // The device of COM port n: $CABLOR_COMn, else /dev/ttyS<n-1>; empty for a port outside 1..4.
+// The link library's own rule (cablor::ports).
 std::string serialPortDevice(int port);
 
-// Opens the device the way the link library does and tells why that fails: "no such device",
-// "permission denied (add the user to the dialout group)", "held by another program", ...;
-// empty when the device opens and can be locked.
+// Why the device would not open, without opening it: "no such device", "permission denied (add
+// the user to the dialout group)", "held by another program (process 1234)", ...; empty when
+// nothing is seen to be wrong.
 std::string serialPortProblem(const std::string& device);
 
 // Where a link goes, for messages: "127.0.0.1:19000", "COM2 (/dev/ttyUSB0)".

@@ -2,6 +2,8 @@
 // Format strings take their arguments in printf style.
 #pragma once
 
+#include "QelVersion.h"
+
 namespace qel::remote_text {
 
 // Status line.
@@ -59,7 +61,7 @@ inline constexpr const char* kReplyNoMatch = "M NR13";
 inline constexpr const char* kReplyNotChanged = "M NR47";
 inline constexpr const char* kReplyCannotOpen = "T NP";
 inline constexpr const char* kReplyVersion = "R VNSxxxx_V4xx QEL Veva";
-inline constexpr const char* kReplyLogOn = "M OKRemote Mode QEL 4.10 Veva";
+inline constexpr const char* kReplyLogOn = "M OKRemote Mode QEL " QELVEVA_VERSION " Veva";
 inline constexpr const char* kVersionName = "QEL";
 
 }  // namespace qel::remote_text

@@ -1,7 +1,9 @@
 // DncConnectEx and DncConnect: checking the block, preparing the link, creating the handle and
 // greeting the CNC.
 #include <cstring>
+#include <exception>
 
+#include "ExportGuard.h"
 #include "Handle.h"
 #include "Library.h"
 #include "Login.h"
@@ -67,14 +69,37 @@ int32_t discardAfterLogin(const HandlePtr& handle) {
     return fail(code != 0 ? code : DNC_ERR_RECEIVE);
 }
 
-}  // namespace
+// Undoes a connect that an exception leaves half done: the caller gets no handle, so a
+// registered port or an added handle would otherwise stay for ever. A connect that returns,
+// with a handle or with an error, leaves things as they are.
+class ConnectRollback {
+  public:
+    ConnectRollback() = default;
+    ConnectRollback(const ConnectRollback&) = delete;
+    ConnectRollback& operator=(const ConnectRollback&) = delete;
+    ~ConnectRollback() {
+        if (std::uncaught_exceptions() <= unwinding_) return;
+        if (handle_ != 0) {
+            DncDisconnect(handle_);  // unregisters the port as well
+            DncCloseHandle(handle_);
+        } else if (port_ != 0) {
+            PortTable::instance().unregisterPort(port_);
+        }
+    }
+    void portRegistered(int port) { port_ = port; }
+    void handleAdded(int32_t handle) { handle_ = handle; }
 
-extern "C" {
+  private:
+    int unwinding_ = std::uncaught_exceptions();
+    int port_ = 0;
+    int32_t handle_ = 0;
+};
 
-CABLOR_API int32_t DncConnectEx(DncConnectParams* p) {
+int32_t connectEx(DncConnectParams* p) {
     if (p == nullptr) return fail(DNC_ERR_VERSION_LOW);  // no block to read
     if (int code = checkBlock(*p); code != 0) return fail(code);
 
+    ConnectRollback rollback;
     auto handle = std::make_shared<Handle>();
     HandleParams& hp = handle->params;
     PortTable& table = PortTable::instance();
@@ -86,6 +111,7 @@ CABLOR_API int32_t DncConnectEx(DncConnectParams* p) {
                                 exclusive)) {
             return fail(DNC_ERR_PORT);
         }
+        rollback.portRegistered(p->port);
         if (p->linkType == DNC_LINK_RXA2) {
             p->baudRate = speed;
             p->parity = static_cast<uint32_t>(parityCode);
@@ -124,6 +150,7 @@ CABLOR_API int32_t DncConnectEx(DncConnectParams* p) {
 
     Library::instance().add(handle);
     const int32_t h = handle->value;
+    rollback.handleAdded(h);
     if (p->flags & DNC_FLAG_RESERVE) DncReserve(h);
     if (p->flags & DNC_FLAG_NO_LOGIN) return h;
 
@@ -162,6 +189,17 @@ CABLOR_API int32_t DncConnectEx(DncConnectParams* p) {
     return h;
 }
 
+}  // namespace
+
+extern "C" {
+
+// A connect that fails inside the library reports the serial port (5) or the socket (22) as
+// failed, in the handle-less slot like every connect error.
+CABLOR_API int32_t DncConnectEx(DncConnectParams* p) {
+    const int code = p != nullptr && isTcpLink(p->linkType) ? DNC_ERR_SOCKET : DNC_ERR_PORT;
+    return guardExport(0, code, [&] { return connectEx(p); });
+}
+
 CABLOR_API int32_t DncConnect(int32_t port, int32_t baudRate, int32_t linkType, int32_t parity,
                               int32_t /*unused*/, int32_t flags) {
     DncConnectParams p{};
@@ -175,7 +213,7 @@ CABLOR_API int32_t DncConnect(int32_t port, int32_t baudRate, int32_t linkType, 
     p.parity = static_cast<uint32_t>(parity);
     p.sendDelay = 0;
     p.retries = 5;
-    return DncConnectEx(&p);
+    return guardExport(0, DNC_ERR_PORT, [&] { return DncConnectEx(&p); });
 }
 
 }  // extern "C"

@@ -5,7 +5,7 @@
 namespace cablor {
 
 class ErrorStack {
-public:
+  public:
     static constexpr int kDepth = 16;
 
     void push(int code) {
@@ -25,7 +25,7 @@ public:
 
     int count() const { return count_; }
 
-private:
+  private:
     int codes_[kDepth] = {};
     int top_ = 0;
     int count_ = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "DataIo.h"
+#include "ExportGuard.h"
 #include "Handle.h"
 #include "Library.h"
 #include "PortSession.h"
@@ -29,10 +30,14 @@ int32_t failWith(Handle& handle, int code) {
 int listenError(ReceiveResult result) {
     switch (result) {
         case ReceiveResult::Ended:
-        case ReceiveResult::LineError: return DNC_ERR_ENDED;
-        case ReceiveResult::Timeout: return DNC_ERR_TIMEOUT;
-        case ReceiveResult::ParityError: return DNC_ERR_PARITY;
-        default: return DNC_ERR_RECEIVE;
+        case ReceiveResult::LineError:
+            return DNC_ERR_ENDED;
+        case ReceiveResult::Timeout:
+            return DNC_ERR_TIMEOUT;
+        case ReceiveResult::ParityError:
+            return DNC_ERR_PARITY;
+        default:
+            return DNC_ERR_RECEIVE;
     }
 }
 
@@ -65,16 +70,28 @@ SocketPtr socketOf(Handle& handle) {
 }
 
 // A TCP message into the caller's buffer: 8 for an over-long one (its first 1024 bytes are
-// delivered), 12 when the reply time-out ran out, 28 when the connection failed.
+// delivered), 12 when the reply time-out ran out, 28 when the connection failed or announced a
+// length no CNC sends.
 int receiveTcp(Handle& handle, char* buffer, int32_t* length, int timeoutMs) {
     SocketPtr socket = socketOf(handle);
     if (!socket) return DNC_ERR_CONNECTION;
     int n = 0;
     switch (receiveMessage(*socket, reinterpret_cast<uint8_t*>(buffer), &n, timeoutMs)) {
-        case MessageResult::Ok: *length = n; return 0;
-        case MessageResult::OverLong: *length = n; return DNC_ERR_RECEIVE;
-        case MessageResult::TimedOut: return DNC_ERR_TIMEOUT;
-        default: return DNC_ERR_CONNECTION;
+        case MessageResult::Ok:
+            *length = n;
+            return 0;
+        case MessageResult::OverLong:
+            *length = n;
+            return DNC_ERR_RECEIVE;
+        case MessageResult::TimedOut:
+            return DNC_ERR_TIMEOUT;
+        case MessageResult::BadLength:
+            // The stream is out of step and no later message could be found in it: the
+            // connection is given up, as a broken one.
+            socket->shutdown();
+            return DNC_ERR_CONNECTION;
+        default:
+            return DNC_ERR_CONNECTION;
     }
 }
 
@@ -115,11 +132,7 @@ bool acceptCnc(Handle& handle) {
     return true;
 }
 
-}  // namespace
-
-extern "C" {
-
-CABLOR_API int32_t DncTransferEx(int32_t h, char* buffer, int32_t* length, int32_t expectReply) {
+int32_t transferEx(int32_t h, char* buffer, int32_t* length, int32_t expectReply) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     if (buffer == nullptr || length == nullptr || *length < 0) {
@@ -165,7 +178,7 @@ CABLOR_API int32_t DncTransferEx(int32_t h, char* buffer, int32_t* length, int32
     return result == DataIoResult::Ok ? 1 : failWith(*handle, DNC_ERR_SEND);
 }
 
-CABLOR_API int32_t DncListenEx(int32_t h, char* buffer, int32_t* length) {
+int32_t listenEx(int32_t h, char* buffer, int32_t* length) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     if (buffer == nullptr || length == nullptr) return failWith(*handle, DNC_ERR_RECEIVE);
@@ -200,10 +213,6 @@ CABLOR_API int32_t DncListenEx(int32_t h, char* buffer, int32_t* length) {
     return 1;
 }
 
-}  // extern "C"
-
-namespace {
-
 constexpr int kStatusSize = 130;
 
 // The older status exchange: after the telegram (or the first receive for DncListen), a reply
@@ -227,8 +236,7 @@ int32_t statusExchange(int32_t h, char* buffer, int32_t* length, char* status,
     } else {
         if (!sendOn(line, p, buffer, *length)) return failWith(*handle, DNC_ERR_SEND);
         if (!expectReply) return 1;
-        if (receiveOn(line, p, buffer, length, secondsToMs(p.replyTimeout)) !=
-            ReceiveResult::Ok) {
+        if (receiveOn(line, p, buffer, length, secondsToMs(p.replyTimeout)) != ReceiveResult::Ok) {
             return failWith(*handle, DNC_ERR_RECEIVE);
         }
     }
@@ -256,14 +264,28 @@ int32_t statusExchange(int32_t h, char* buffer, int32_t* length, char* status,
 
 extern "C" {
 
+// An exchange that fails inside the library counts as a failed send (7); a listen as a failed
+// receive (8).
+CABLOR_API int32_t DncTransferEx(int32_t h, char* buffer, int32_t* length, int32_t expectReply) {
+    return guardExport(h, DNC_ERR_SEND, [&] { return transferEx(h, buffer, length, expectReply); });
+}
+
+CABLOR_API int32_t DncListenEx(int32_t h, char* buffer, int32_t* length) {
+    return guardExport(h, DNC_ERR_RECEIVE, [&] { return listenEx(h, buffer, length); });
+}
+
 CABLOR_API int32_t DncTransfer(int32_t h, char* buffer, int32_t* length, char* status,
                                int32_t* statusLength, int32_t expectReply) {
-    return statusExchange(h, buffer, length, status, statusLength, false, expectReply != 0);
+    return guardExport(h, DNC_ERR_SEND, [&] {
+        return statusExchange(h, buffer, length, status, statusLength, false, expectReply != 0);
+    });
 }
 
 CABLOR_API int32_t DncListen(int32_t h, char* buffer, int32_t* length, char* status,
                              int32_t* statusLength) {
-    return statusExchange(h, buffer, length, status, statusLength, true, true);
+    return guardExport(h, DNC_ERR_RECEIVE, [&] {
+        return statusExchange(h, buffer, length, status, statusLength, true, true);
+    });
 }
 
 }  // extern "C"

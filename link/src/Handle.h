@@ -61,6 +61,8 @@ using HandlePtr = std::shared_ptr<Handle>;
 inline bool isSerialLink(int32_t linkType) {
     return linkType == 0 || linkType == 1 || linkType == 2 || linkType == 6;
 }
-inline bool isTcpLink(int32_t linkType) { return linkType == 4 || linkType == 5; }
+inline bool isTcpLink(int32_t linkType) {
+    return linkType == 4 || linkType == 5;
+}
 
 }  // namespace cablor

@@ -13,7 +13,7 @@ namespace cablor {
 inline constexpr int32_t kFirstHandle = 67219;
 
 class Library {
-public:
+  public:
     static Library& instance();
     static void destroy();  // library unload
 
@@ -38,7 +38,7 @@ public:
     std::atomic<int> attachCount{0};
     std::mutex& lock() { return mutex_; }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<HandlePtr> handles_;  // creation order
     std::atomic<int> handlelessError_{0};

@@ -2,6 +2,7 @@
 // port access, debug mode, and the library's load and unload.
 #include <algorithm>
 
+#include "ExportGuard.h"
 #include "Handle.h"
 #include "Library.h"
 #include "PortSession.h"
@@ -21,11 +22,7 @@ OpenVariant variantOf(int32_t linkType) {
     return linkType == DNC_LINK_RXA2 ? OpenVariant::Rxa2 : OpenVariant::DataIo;
 }
 
-}  // namespace
-
-extern "C" {
-
-CABLOR_API int32_t DncDisconnect(int32_t h) {
+int32_t disconnect(int32_t h) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     HandleParams p;
@@ -71,24 +68,25 @@ CABLOR_API int32_t DncDisconnect(int32_t h) {
     return 1;
 }
 
-CABLOR_API int32_t DncCloseHandle(int32_t h) {
+int32_t closeHandle(int32_t h) {
     switch (Library::instance().close(h)) {
-        case Library::CloseResult::Closed: return 1;
-        case Library::CloseResult::StillConnected: return 0;
-        default: return invalidHandle();
+        case Library::CloseResult::Closed:
+            return 1;
+        case Library::CloseResult::StillConnected:
+            return 0;
+        default:
+            return invalidHandle();
     }
 }
 
-CABLOR_API int32_t DncGetLastError(int32_t h) {
+int32_t getLastError(int32_t h) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return Library::instance().takeHandlelessError();
     std::lock_guard guard(handle->lock);
     return handle->errors.pop();
 }
 
-CABLOR_API int32_t DncGetLastStatus(void) { return 0; }
-
-CABLOR_API int32_t DncReserve(int32_t h) {
+int32_t reserve(int32_t h) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return 0;
     HandleParams p = handle->snapshot();
@@ -120,7 +118,7 @@ CABLOR_API int32_t DncReserve(int32_t h) {
     return 1;
 }
 
-CABLOR_API int32_t DncRelease(int32_t h) {
+int32_t release(int32_t h) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return 0;
     std::shared_ptr<SerialLine> reservedLine;
@@ -134,11 +132,10 @@ CABLOR_API int32_t DncRelease(int32_t h) {
         linkType = p.linkType;
         port = p.port;
     }
-    if (reservedLine) PortTable::instance().closeAfterExchange(port, variantOf(linkType), reservedLine);
+    if (reservedLine)
+        PortTable::instance().closeAfterExchange(port, variantOf(linkType), reservedLine);
     return 1;
 }
-
-namespace {
 
 // Reprograms the open port of a reserved serial handle.
 int32_t reprogram(int32_t h, bool patch, int32_t speed) {
@@ -155,16 +152,16 @@ int32_t reprogram(int32_t h, bool patch, int32_t speed) {
     return line->setSpeedParity(newSpeed, p.parity) == 0 ? 1 : 0;
 }
 
-}  // namespace
-
-CABLOR_API int32_t DncPatchSpeed(int32_t h, int32_t speed) {
+int32_t patchSpeed(int32_t h, int32_t speed) {
     if (speed <= 0) return 0;
     return reprogram(h, true, speed);
 }
 
-CABLOR_API int32_t DncRestoreSpeed(int32_t h) { return reprogram(h, false, 0); }
+int32_t restoreSpeed(int32_t h) {
+    return reprogram(h, false, 0);
+}
 
-CABLOR_API int32_t DirectSend(int32_t h, const char* buffer, int32_t length) {
+int32_t directSend(int32_t h, const char* buffer, int32_t length) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle || buffer == nullptr || length < 0) return 0;
     HandleParams p = handle->snapshot();
@@ -184,7 +181,7 @@ CABLOR_API int32_t DirectSend(int32_t h, const char* buffer, int32_t length) {
     return 1;
 }
 
-CABLOR_API int32_t DirectRecv(int32_t h, char* buffer, int32_t* length) {
+int32_t directRecv(int32_t h, char* buffer, int32_t* length) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle || buffer == nullptr || length == nullptr || *length < 0) return 0;
     HandleParams p = handle->snapshot();
@@ -216,7 +213,7 @@ CABLOR_API int32_t DirectRecv(int32_t h, char* buffer, int32_t* length) {
     return 1;
 }
 
-CABLOR_API int32_t DncSetDebugMode(int32_t h, int32_t mode) {
+int32_t setDebugMode(int32_t h, int32_t mode) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle || mode < 1 || mode > 4) return 0;
     std::lock_guard guard(handle->lock);
@@ -224,10 +221,66 @@ CABLOR_API int32_t DncSetDebugMode(int32_t h, int32_t mode) {
     return 1;
 }
 
-CABLOR_API int32_t DncGetDebugString(int32_t h, char* /*buffer*/, int32_t* /*length*/) {
+int32_t getDebugString(int32_t h, char* /*buffer*/, int32_t* /*length*/) {
     // The library queues no debug strings.
     (void)Library::instance().find(h);
     return 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+// Each export's body runs guarded: a failure inside the library gives 0 and the error code named
+// here.
+CABLOR_API int32_t DncDisconnect(int32_t h) {
+    return guardExport(h, DNC_ERR_PORT, [&] { return disconnect(h); });
+}
+
+CABLOR_API int32_t DncCloseHandle(int32_t h) {
+    // The handle was not freed, as for a connected one.
+    return guardExport(h, DNC_ERR_STILL_CONNECTED, [&] { return closeHandle(h); });
+}
+
+CABLOR_API int32_t DncGetLastError(int32_t h) {
+    // No code to tell: the caller sees "no error" rather than an invented one.
+    return guardExport(h, 0, [&] { return getLastError(h); });
+}
+
+CABLOR_API int32_t DncGetLastStatus(void) {
+    return 0;
+}  // nothing in it can throw
+
+CABLOR_API int32_t DncReserve(int32_t h) {
+    return guardExport(h, DNC_ERR_PORT, [&] { return reserve(h); });
+}
+
+CABLOR_API int32_t DncRelease(int32_t h) {
+    return guardExport(h, DNC_ERR_PORT, [&] { return release(h); });
+}
+
+CABLOR_API int32_t DncPatchSpeed(int32_t h, int32_t speed) {
+    return guardExport(h, DNC_ERR_PORT, [&] { return patchSpeed(h, speed); });
+}
+
+CABLOR_API int32_t DncRestoreSpeed(int32_t h) {
+    return guardExport(h, DNC_ERR_PORT, [&] { return restoreSpeed(h); });
+}
+
+CABLOR_API int32_t DirectSend(int32_t h, const char* buffer, int32_t length) {
+    return guardExport(h, DNC_ERR_SEND, [&] { return directSend(h, buffer, length); });
+}
+
+CABLOR_API int32_t DirectRecv(int32_t h, char* buffer, int32_t* length) {
+    return guardExport(h, DNC_ERR_RECEIVE, [&] { return directRecv(h, buffer, length); });
+}
+
+CABLOR_API int32_t DncSetDebugMode(int32_t h, int32_t mode) {
+    return guardExport(h, DNC_ERR_PARAM, [&] { return setDebugMode(h, mode); });
+}
+
+CABLOR_API int32_t DncGetDebugString(int32_t h, char* buffer, int32_t* length) {
+    return guardExport(h, 0, [&] { return getDebugString(h, buffer, length); });
 }
 
 }  // extern "C"

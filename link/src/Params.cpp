@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "ExportGuard.h"
 #include "Handle.h"
 #include "Library.h"
 #include "PortTable.h"
@@ -35,22 +36,28 @@ int32_t reprogramOpenPort(Handle& handle, uint32_t speed, int32_t parity) {
     return 1;
 }
 
-}  // namespace
-
-extern "C" {
-
-CABLOR_API int32_t DncSetParamEx(int32_t h, int32_t id, int32_t value) {
+int32_t setParamEx(int32_t h, int32_t id, int32_t value) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     std::lock_guard guard(handle->lock);
     HandleParams& p = handle->params;
     const bool serial = isSerialLink(p.linkType);
     switch (id) {
-        case DNC_PARAM_ACK_TIMEOUT: p.ackTimeout = value; return 1;
-        case DNC_PARAM_REPLY_TIMEOUT: p.replyTimeout = value; return 1;
-        case DNC_PARAM_FLAGS: p.flags = static_cast<uint32_t>(value); return 1;
-        case DNC_PARAM_SEND_DELAY: p.sendDelay = value; return 1;
-        case DNC_PARAM_RETRIES: p.retries = value; return 1;
+        case DNC_PARAM_ACK_TIMEOUT:
+            p.ackTimeout = value;
+            return 1;
+        case DNC_PARAM_REPLY_TIMEOUT:
+            p.replyTimeout = value;
+            return 1;
+        case DNC_PARAM_FLAGS:
+            p.flags = static_cast<uint32_t>(value);
+            return 1;
+        case DNC_PARAM_SEND_DELAY:
+            p.sendDelay = value;
+            return 1;
+        case DNC_PARAM_RETRIES:
+            p.retries = value;
+            return 1;
         case DNC_PARAM_BAUD_RATE:
             if (!serial) return notForThisLink(*handle);
             if (value <= 0) return 0;
@@ -70,7 +77,7 @@ CABLOR_API int32_t DncSetParamEx(int32_t h, int32_t id, int32_t value) {
     }
 }
 
-CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
+int32_t getParamEx(int32_t h, int32_t id, void* result) {
     HandlePtr handle = Library::instance().find(h);
     if (!handle) return invalidHandle();
     if (result == nullptr) return 0;
@@ -83,8 +90,12 @@ CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
     const bool tcp = isTcpLink(p.linkType);
     int32_t value = 0;
     switch (id) {
-        case DNC_PARAM_LINK_TYPE: value = p.linkType; break;
-        case DNC_PARAM_PORT: value = p.port; break;
+        case DNC_PARAM_LINK_TYPE:
+            value = p.linkType;
+            break;
+        case DNC_PARAM_PORT:
+            value = p.port;
+            break;
         case DNC_PARAM_ACK_TIMEOUT:
             if (!serial) return notForThisLink(*handle);
             value = p.ackTimeout;
@@ -93,7 +104,9 @@ CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
             if (!serial) return notForThisLink(*handle);
             value = p.replyTimeout;
             break;
-        case DNC_PARAM_FLAGS: value = static_cast<int32_t>(p.flags); break;
+        case DNC_PARAM_FLAGS:
+            value = static_cast<int32_t>(p.flags);
+            break;
         case DNC_PARAM_BAUD_RATE:
             if (!serial) return notForThisLink(*handle);
             value = static_cast<int32_t>(p.baudRate);
@@ -118,9 +131,8 @@ CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
             if (!tcp) return notForThisLink(*handle);
             char name[NI_MAXHOST];
             if (handle->peer.sin_addr.s_addr == 0 ||
-                ::getnameinfo(reinterpret_cast<const sockaddr*>(&handle->peer),
-                              sizeof handle->peer, name, sizeof name, nullptr, 0,
-                              NI_NAMEREQD) != 0) {
+                ::getnameinfo(reinterpret_cast<const sockaddr*>(&handle->peer), sizeof handle->peer,
+                              name, sizeof name, nullptr, 0, NI_NAMEREQD) != 0) {
                 handle->errors.push(DNC_ERR_RESOLVE);
                 return 0;
             }
@@ -129,21 +141,32 @@ CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
             out[DNC_PEER_NAME_SIZE - 1] = '\0';
             return 1;
         }
-        case DNC_PARAM_HANDLE_COUNT: value = handleCount; break;
-        case DNC_PARAM_ATTACH_COUNT: value = attachCount; break;
+        case DNC_PARAM_HANDLE_COUNT:
+            value = handleCount;
+            break;
+        case DNC_PARAM_ATTACH_COUNT:
+            value = attachCount;
+            break;
         case DNC_PARAM_MAX_TELEGRAM:
             value = p.linkType == DNC_LINK_RXA2 ? blockSizeFor(p.cncClass) : DNC_MAX_MESSAGE;
             break;
-        case DNC_PARAM_NOT_RESERVED: value = p.reserved ? 0 : 1; break;
-        case DNC_PARAM_CNC_CLASS: value = p.cncClass; break;
-        case DNC_PARAM_BLOCK_SIZE: value = blockSizeFor(p.cncClass); break;
-        default: return 0;  // 14, 15, 18 and unknown ids: no error code
+        case DNC_PARAM_NOT_RESERVED:
+            value = p.reserved ? 0 : 1;
+            break;
+        case DNC_PARAM_CNC_CLASS:
+            value = p.cncClass;
+            break;
+        case DNC_PARAM_BLOCK_SIZE:
+            value = blockSizeFor(p.cncClass);
+            break;
+        default:
+            return 0;  // 14, 15, 18 and unknown ids: no error code
     }
     *static_cast<int32_t*>(result) = value;
     return 1;
 }
 
-CABLOR_API int32_t DncSetParams(int32_t h, int32_t retries, int32_t timeout, int32_t sendDelay) {
+int32_t setParams(int32_t h, int32_t retries, int32_t timeout, int32_t sendDelay) {
     if (Library::instance().find(h)) {
         DncSetParamEx(h, DNC_PARAM_RETRIES, retries);
         DncSetParamEx(h, DNC_PARAM_ACK_TIMEOUT, timeout);
@@ -151,6 +174,23 @@ CABLOR_API int32_t DncSetParams(int32_t h, int32_t retries, int32_t timeout, int
         DncSetParamEx(h, DNC_PARAM_SEND_DELAY, sendDelay);
     }
     return 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+// A parameter call that fails inside the library gives 0 and error 25.
+CABLOR_API int32_t DncSetParamEx(int32_t h, int32_t id, int32_t value) {
+    return guardExport(h, DNC_ERR_PARAM, [&] { return setParamEx(h, id, value); });
+}
+
+CABLOR_API int32_t DncGetParamEx(int32_t h, int32_t id, void* result) {
+    return guardExport(h, DNC_ERR_PARAM, [&] { return getParamEx(h, id, result); });
+}
+
+CABLOR_API int32_t DncSetParams(int32_t h, int32_t retries, int32_t timeout, int32_t sendDelay) {
+    return guardExport(h, DNC_ERR_PARAM, [&] { return setParams(h, retries, timeout, sendDelay); });
 }
 
 }  // extern "C"

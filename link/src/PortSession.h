@@ -11,7 +11,7 @@
 namespace cablor {
 
 class PortSession {
-public:
+  public:
     PortSession(Handle& handle, const HandleParams& params, OpenVariant variant, int timeoutMs);
     ~PortSession();
     PortSession(const PortSession&) = delete;
@@ -20,7 +20,7 @@ public:
     bool ok() const { return line_ != nullptr; }
     SerialLine& line() { return *line_; }
 
-private:
+  private:
     Handle& handle_;
     int port_;
     OpenVariant variant_;
@@ -30,7 +30,7 @@ private:
 
 // The port's busy flag for one RXA/2 telegram exchange.
 class BusyFlag {
-public:
+  public:
     explicit BusyFlag(int port) : port_(port), taken_(PortTable::instance().takeBusy(port)) {}
     ~BusyFlag() {
         if (taken_) PortTable::instance().releaseBusy(port_);
@@ -39,11 +39,13 @@ public:
     BusyFlag& operator=(const BusyFlag&) = delete;
     bool taken() const { return taken_; }
 
-private:
+  private:
     int port_;
     bool taken_;
 };
 
-inline int secondsToMs(int32_t seconds) { return seconds <= 0 ? 0 : seconds * 1000; }
+inline int secondsToMs(int32_t seconds) {
+    return seconds <= 0 ? 0 : seconds * 1000;
+}
 
 }  // namespace cablor

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "ComPortDevice.h"
 #include "TermiosDevice.h"
 
 namespace cablor {
@@ -17,7 +18,9 @@ constexpr uint8_t DLE = 0x10;
 // line; a read that does not wait at all would miss it on real hardware.
 constexpr int kProbeAnswerMs = 100;
 
-bool validPort(int port) { return port >= 0 && port < kPortCount; }
+bool validPort(int port) {
+    return port >= 0 && port < kPortCount;
+}
 
 Parity parityFromCode(int code) {
     return code == 1 ? Parity::Even : code == 2 ? Parity::Odd : Parity::None;
@@ -87,13 +90,13 @@ std::unique_ptr<SerialDevice> PortTable::openDevice(int port) {
 }
 
 std::shared_ptr<SerialLine> PortTable::openLine(int port, const LineSettings& settings,
-                                               int timeoutMs) {
+                                                int timeoutMs) {
     std::shared_ptr<SerialDevice> device = openDevice(port);
     if (!device) return nullptr;
     auto line = std::make_shared<SerialLine>(device);
     if (int rc = line->configure(settings, timeoutMs); rc != 0) {
         std::lock_guard lock(openerMutex_);
-        lastFailure_ = {comPortPath(port), rc};
+        lastFailure_ = {ports::comPortDevice(port), rc};
         return nullptr;
     }
     return line;
@@ -215,7 +218,7 @@ void PortTable::unregisterPort(int port) {
 }
 
 OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant variant,
-                                     std::shared_ptr<SerialLine>* opened) {
+                                      std::shared_ptr<SerialLine>* opened) {
     if (!validPort(port)) return OpenResult::NotRegistered;
     PortRecord& record = records_[port];
     if (record.users < 1) return OpenResult::NotRegistered;
@@ -224,6 +227,18 @@ OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant varia
         record.open.store(false);
         return OpenResult::Busy;
     }
+    // Until the device is open, every way out gives the port back, an opener that throws
+    // included: a port left marked open would refuse every later exchange.
+    struct Claim {
+        PortRecord& r;
+        bool dataIo;
+        bool kept = false;
+        ~Claim() {
+            if (kept) return;
+            if (dataIo) r.busy.store(false);
+            r.open.store(false);
+        }
+    } claim{record, variant == OpenVariant::DataIo};
     LineSettings settings;
     settings.speed = record.speed;
     settings.parity = record.parity;
@@ -231,14 +246,11 @@ OpenResult PortTable::openForExchange(int port, int timeoutMs, OpenVariant varia
     settings.stopBits = record.stopBits;
     settings.mode = variant == OpenVariant::Rxa2 ? LineMode::Rxa2 : record.lineMode;
     std::shared_ptr<SerialLine> line = openLine(port, settings, timeoutMs);
-    if (!line) {
-        if (variant == OpenVariant::DataIo) record.busy.store(false);
-        record.open.store(false);
-        return OpenResult::DeviceFailed;
-    }
+    if (!line) return OpenResult::DeviceFailed;
     std::lock_guard lock(record.lineMutex);
     record.line = line;
     *opened = std::move(line);
+    claim.kept = true;
     return OpenResult::Ok;
 }
 

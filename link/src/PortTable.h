@@ -39,7 +39,7 @@ struct PortRecord {
 };
 
 class PortTable {
-public:
+  public:
     static PortTable& instance();
     static void destroy();  // library unload
 
@@ -73,7 +73,7 @@ public:
     // Why the most recent device open failed (path and errno).
     DeviceOpenFailure lastOpenFailure();
 
-private:
+  private:
     PortTable();
     bool lockRecord(PortRecord& record);
     std::unique_ptr<SerialDevice> openDevice(int port);

@@ -41,7 +41,7 @@ enum DeviceEvent : unsigned {
 };
 
 class SerialDevice {
-public:
+  public:
     virtual ~SerialDevice() = default;
 
     // Programs speed, parity, data and stop bits and the line mode's modem lines and NUL
@@ -89,8 +89,5 @@ struct DeviceOpenFailure {
 // Opens COM port n (1..4). Returns null on failure and fills *failure.
 using DeviceOpener =
     std::function<std::unique_ptr<SerialDevice>(int port, DeviceOpenFailure* failure)>;
-
-// The device path of COM port n: $CABLOR_COMn, else /dev/ttyS<n-1>. Empty for other n.
-std::string comPortPath(int port);
 
 }  // namespace cablor

@@ -64,10 +64,17 @@ bool SerialLine::write(const uint8_t* bytes, int count) {
 int SerialLine::setSpeedParity(uint32_t speed, int parityCode) {
     LineSettings next = settings_;
     switch (parityCode) {
-        case 0: next.parity = Parity::None; break;
-        case 1: next.parity = Parity::Even; break;
-        case 2: next.parity = Parity::Odd; break;
-        default: return -1;
+        case 0:
+            next.parity = Parity::None;
+            break;
+        case 1:
+            next.parity = Parity::Even;
+            break;
+        case 2:
+            next.parity = Parity::Odd;
+            break;
+        default:
+            return -1;
     }
     next.speed = speed;
     next.dataBits = next.parity == Parity::None ? 8 : 7;

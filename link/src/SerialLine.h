@@ -22,7 +22,7 @@ struct ReadOutcome {
 };
 
 class SerialLine {
-public:
+  public:
     static constexpr int kReadAheadSize = 256;
 
     explicit SerialLine(std::shared_ptr<SerialDevice> device) : device_(std::move(device)) {}
@@ -64,7 +64,7 @@ public:
 
     const LineSettings& settings() const { return settings_; }
 
-private:
+  private:
     std::shared_ptr<SerialDevice> device_;
     LineSettings settings_;
     int readTimeoutMs_ = 0;

@@ -9,7 +9,7 @@
 namespace cablor {
 
 class Socket {
-public:
+  public:
     explicit Socket(int fd) : fd_(fd) {}
     ~Socket();
     Socket(const Socket&) = delete;
@@ -23,7 +23,7 @@ public:
     // receive needs no poll beside it; the value is set again only when it changes.
     void limitReceives(int ms) const;
 
-private:
+  private:
     int fd_;
     mutable std::atomic<int> receiveLimitMs_{0};
 };
@@ -33,7 +33,7 @@ using SocketPtr = std::shared_ptr<Socket>;
 // An eventfd that ends a wait on a socket shared with other handles (the kept listening
 // socket), where shutting the socket down would end their waits too.
 class Wakeup {
-public:
+  public:
     Wakeup();
     ~Wakeup();
     Wakeup(const Wakeup&) = delete;
@@ -42,7 +42,7 @@ public:
     int fd() const { return fd_; }
     void signal();
 
-private:
+  private:
     int fd_;
 };
 

@@ -139,8 +139,7 @@ SocketPtr tcpAccept(const Socket& listener, const Wakeup& wakeup, sockaddr_in* p
         if (p[1].revents & POLLIN) return nullptr;
         if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return nullptr;
         socklen_t size = sizeof *peer;
-        int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(peer), &size,
-                           SOCK_CLOEXEC);
+        int fd = ::accept4(listener.fd(), reinterpret_cast<sockaddr*>(peer), &size, SOCK_CLOEXEC);
         if (fd >= 0) {
             setNoDelay(fd);
             return std::make_shared<Socket>(fd);
@@ -172,6 +171,7 @@ MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length,
     if (rc != MessageResult::Ok) return rc;
     uint32_t announced = (uint32_t{prefix[0]} << 24) | (uint32_t{prefix[1]} << 16) |
                          (uint32_t{prefix[2]} << 8) | prefix[3];
+    if (announced > kLongestAnnounced) return MessageResult::BadLength;
     size_t kept = std::min<uint32_t>(announced, kMaxMessage);
     if (kept > 0 && readExactly(socket, buffer, kept, timeoutMs, true) != MessageResult::Ok) {
         return MessageResult::Failed;

@@ -12,6 +12,10 @@ namespace cablor {
 
 inline constexpr int kMaxMessage = 1024;
 
+// No CNC announces a longer message. A larger length means the stream is out of step (or the
+// peer is no CNC): its payload is never read, since draining it could take for ever.
+inline constexpr uint32_t kLongestAnnounced = 64 * 1024;
+
 enum class TcpError { None = 0, Resolve = 21, Socket = 22, Connect = 23 };
 
 // Connects to ipAddress (host byte order) when it is non-zero and hostName is null, else to
@@ -26,7 +30,7 @@ SocketPtr tcpListen(int port, int backlog, TcpError* error);
 // for a connection goes on waiting.
 SocketPtr tcpAccept(const Socket& listener, const Wakeup& wakeup, sockaddr_in* peer);
 
-enum class MessageResult { Ok, OverLong, Failed, TimedOut };
+enum class MessageResult { Ok, OverLong, Failed, TimedOut, BadLength };
 
 // Sends one message: the length of the whole message, then at most 1024 of its bytes, in one
 // call. A longer message goes out truncated and the result is OverLong.
@@ -34,8 +38,10 @@ MessageResult sendMessage(const Socket& socket, const uint8_t* bytes, int length
 
 // Receives one message into buffer (room for 1024 bytes) and stores the count delivered. An
 // over-long message delivers its first 1024 bytes, drops the rest so that the next message
-// starts cleanly, and returns OverLong. timeoutMs < 0 waits without limit for the message to
-// begin; once it has begun, a peer that closes or stalls mid-message fails it.
+// starts cleanly, and returns OverLong. A length above kLongestAnnounced returns BadLength at
+// once, its payload unread: the caller ends the connection. timeoutMs < 0 waits without limit
+// for the message to begin; once it has begun, a peer that closes or stalls mid-message fails
+// it.
 MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length, int timeoutMs);
 
 }  // namespace cablor

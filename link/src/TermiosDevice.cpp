@@ -15,6 +15,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "ComPortDevice.h"
 #include "Termios2.h"
 
 namespace cablor {
@@ -27,34 +28,57 @@ constexpr int kWriteStallMs = 10000;
 
 speed_t speedConstant(uint32_t speed) {
     switch (speed) {
-        case 50: return B50;
-        case 75: return B75;
-        case 110: return B110;
-        case 134: return B134;
-        case 150: return B150;
-        case 200: return B200;
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 1800: return B1800;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 921600: return B921600;
-        default: return 0;
+        case 50:
+            return B50;
+        case 75:
+            return B75;
+        case 110:
+            return B110;
+        case 134:
+            return B134;
+        case 150:
+            return B150;
+        case 200:
+            return B200;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 1800:
+            return B1800;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return 0;
     }
 }
 
-bool noModemLines(int error) { return error == ENOTTY || error == EINVAL || error == EIO; }
+bool noModemLines(int error) {
+    return error == ENOTTY || error == EINVAL || error == EIO;
+}
 
 class TermiosDevice final : public SerialDevice {
-public:
+  public:
     TermiosDevice(int fd, int cancelFd) : fd_(fd), cancelFd_(cancelFd) {
         serial_icounter_struct counts{};
         if (::ioctl(fd_, TIOCGICOUNT, &counts) == 0) counts_ = counts;
@@ -131,8 +155,7 @@ public:
             }
             int ready = waitReadable(waitMs);
             if (ready < 0) return -1;
-            if (ready == 0 && timeoutMs >= 0 &&
-                std::chrono::steady_clock::now() >= deadline) {
+            if (ready == 0 && timeoutMs >= 0 && std::chrono::steady_clock::now() >= deadline) {
                 std::lock_guard lock(mutex_);
                 decodeAvailable();
                 return decoded_.empty() ? 0 : take(buffer, max);
@@ -213,7 +236,7 @@ public:
         [[maybe_unused]] ssize_t n = ::write(cancelFd_, &one, sizeof one);
     }
 
-private:
+  private:
     // 1 readable, 0 time-out, -1 cancelled or hung up with nothing to read.
     int waitReadable(int timeoutMs) {
         pollfd p[2] = {{fd_, POLLIN, 0}, {cancelFd_, POLLIN, 0}};
@@ -342,7 +365,7 @@ std::unique_ptr<SerialDevice> openTermiosDevice(const std::string& path,
 }
 
 std::unique_ptr<SerialDevice> openComPort(int port, DeviceOpenFailure* failure) {
-    std::string path = comPortPath(port);
+    std::string path = ports::comPortDevice(port);
     if (path.empty()) {
         failure->path.clear();
         failure->error = ENODEV;

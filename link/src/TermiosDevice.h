@@ -21,7 +21,7 @@ namespace cablor {
 std::unique_ptr<SerialDevice> openTermiosDevice(const std::string& path,
                                                 DeviceOpenFailure* failure);
 
-// The opener used by the port table outside tests: COM n through comPortPath(n).
+// The opener used by the port table outside tests: COM n through ports::comPortDevice(n).
 std::unique_ptr<SerialDevice> openComPort(int port, DeviceOpenFailure* failure);
 
 }  // namespace cablor

@@ -17,7 +17,7 @@ using cablor::SimulatedDevice;
 using cablor::SimulatedPorts;
 
 class SerialExchange : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { PortTable::instance().setDeviceOpener(ports.opener()); }
     void TearDown() override {
         if (h != 0) {

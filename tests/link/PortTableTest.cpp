@@ -16,7 +16,7 @@ using cablor::SimulatedDevice;
 using cablor::SimulatedPorts;
 
 class PortTableTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { PortTable::instance().setDeviceOpener(ports.opener()); }
     void TearDown() override {
         for (int32_t h : handles) {
@@ -261,7 +261,7 @@ TEST_F(PortTableTest, DetectionTriesEverySpeedThenFails) {
     });
     EXPECT_EQ(connect(2, DNC_LINK_RXA2, DNC_FLAG_NO_LOGIN, 0), 0);
     EXPECT_EQ(DncGetLastError(0), DNC_ERR_PORT);
-    std::vector<uint32_t> expected = {1200, 2400, 4800, 9600, 19200, 38400, 40800, 43200,
+    std::vector<uint32_t> expected = {1200,  2400,  4800,  9600,  19200, 38400, 40800, 43200,
                                       45600, 48000, 50400, 52800, 55200, 57000, 57600};
     for (uint32_t s = 60000; s <= 115200; s += 2400) expected.push_back(s);
     EXPECT_EQ(tried, expected);

@@ -16,7 +16,7 @@ namespace testing_cnc {
 using cablor::SimulatedDevice;
 
 class SimulatedCnc {
-public:
+  public:
     using Answer = std::function<std::string(const std::string& telegram)>;
 
     void attach(SimulatedDevice& device, Answer answer) {
@@ -31,7 +31,7 @@ public:
         return received_;
     }
 
-private:
+  private:
     static std::vector<uint8_t> frame(const std::string& text) {
         std::vector<uint8_t> out{cablor::ctl::kDle, cablor::ctl::kStx};
         for (char c : text) {

@@ -17,7 +17,7 @@
 namespace testing_peer {
 
 class Connection {
-public:
+  public:
     explicit Connection(int fd) : fd_(fd) {}
     int fd() const { return fd_; }
 
@@ -51,12 +51,12 @@ public:
         return text->empty() || readExactly(text->data(), text->size());
     }
 
-private:
+  private:
     int fd_;
 };
 
 class TcpPeer {
-public:
+  public:
     using Script = std::function<void(Connection&)>;
 
     explicit TcpPeer(Script script) {
@@ -84,7 +84,7 @@ public:
     }
     int port() const { return port_; }
 
-private:
+  private:
     int listener_ = -1;
     int port_ = 0;
     std::thread thread_;

@@ -166,6 +166,33 @@ TEST(TcpFraming, PeerClosingMidMessageFailsAtOnceWithError28) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
+TEST(TcpFraming, ReplyAnnouncingALengthNoCncSendsEndsTheConnectionAtOnce) {
+    std::promise<bool> connectionEnded;
+    TcpPeer peer([&](Connection& cnc) {
+        std::string text;
+        cnc.readFrame(&text);
+        // Only the length, and the socket stays open: a receive that waited for the payload
+        // would hang.
+        const unsigned char length[] = {0xFF, 0xFF, 0xFF, 0xFF};
+        cnc.sendRaw(length, sizeof length);
+        timeval limit{2, 0};  // a library that kept the connection fails the test, not hangs it
+        ::setsockopt(cnc.fd(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        char byte;
+        connectionEnded.set_value(::recv(cnc.fd(), &byte, 1, 0) == 0);
+    });
+    Client client(clientBlock(peer.port(), DNC_FLAG_NO_LOGIN));
+    DncSetParamEx(client.h, DNC_PARAM_REPLY_TIMEOUT, 0);  // without limit
+    char buffer[DNC_MAX_MESSAGE] = "M FR";
+    int32_t length = 4;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DncTransferEx(client.h, buffer, &length, 1), 0);
+    EXPECT_EQ(DncGetLastError(client.h), DNC_ERR_CONNECTION);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_TRUE(connectionEnded.get_future().get());
+    EXPECT_EQ(DncListenEx(client.h, buffer, &length), 0);
+    EXPECT_EQ(DncGetLastError(client.h), DNC_ERR_CONNECTION);
+}
+
 TEST(TcpFraming, SilentCncTimesOutWithError12) {
     std::atomic<bool> done{false};
     TcpPeer peer([&](Connection& cnc) {
@@ -237,8 +264,7 @@ TEST(TcpServer, AcceptsTheCncAndKnowsItsAddress) {
     int32_t length = sizeof buffer;
     ASSERT_EQ(DncListenEx(server.h, buffer, &length), 1);
     EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), "MPINmill 7");
-    EXPECT_EQ(static_cast<uint32_t>(paramOf(server.h, DNC_PARAM_PEER_ADDRESS)),
-              INADDR_LOOPBACK);
+    EXPECT_EQ(static_cast<uint32_t>(paramOf(server.h, DNC_PARAM_PEER_ADDRESS)), INADDR_LOOPBACK);
     char reply[] = "M OKRemote Mode";
     length = static_cast<int32_t>(std::strlen(reply));
     EXPECT_EQ(DncTransferEx(server.h, reply, &length, 0), 1);

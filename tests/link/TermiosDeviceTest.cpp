@@ -46,15 +46,6 @@ DncConnectParams rxa2Block(int port) {
     return p;
 }
 
-TEST(TermiosDevice, ComPortPathComesFromTheEnvironment) {
-    ::setenv("CABLOR_COM2", "/dev/ttyUSB7", 1);
-    EXPECT_EQ(comPortPath(2), "/dev/ttyUSB7");
-    ::unsetenv("CABLOR_COM2");
-    EXPECT_EQ(comPortPath(2), "/dev/ttyS1");
-    EXPECT_EQ(comPortPath(0), "");
-    EXPECT_EQ(comPortPath(5), "");
-}
-
 TEST(TermiosDevice, ASecondOpenerIsRefusedUntilTheFirstCloses) {
     Pty pty;
     DeviceOpenFailure failure;
