@@ -136,9 +136,11 @@ int32_t getParamEx(int32_t h, int32_t id, void* result) {
                 handle->errors.push(DNC_ERR_RESOLVE);
                 return 0;
             }
+            // The caller's buffer holds DNC_PEER_NAME_SIZE bytes: a longer name is cut there.
+            const size_t kept = ::strnlen(name, DNC_PEER_NAME_SIZE - 1);
             char* out = static_cast<char*>(result);
-            std::strncpy(out, name, DNC_PEER_NAME_SIZE - 1);
-            out[DNC_PEER_NAME_SIZE - 1] = '\0';
+            std::memcpy(out, name, kept);
+            out[kept] = '\0';
             return 1;
         }
         case DNC_PARAM_HANDLE_COUNT:
