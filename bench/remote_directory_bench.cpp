@@ -1,7 +1,7 @@
 // A CNC reading a directory of 100, 1,000 and 5,000 files entry by entry from the PC's remote
-// mode over TCP loopback ("MPDR" for entry 0, 1, ... until "M NR13"), against the bare telegram round trip of
-// the link library (an exchange with a framed echo peer) and a remote-mode command that touches
-// no file ("M VN"), all in the same run.
+// mode over TCP loopback ("MPDR" for entry 0, 1, ... until "M NR13"), against the bare telegram
+// round trip of the link library (an exchange with a framed echo peer) and a remote-mode command
+// that touches no file ("M VN"), all in the same run.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>

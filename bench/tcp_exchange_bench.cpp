@@ -29,7 +29,7 @@ bool readAll(int fd, void* out, size_t n) {
 
 // Echoes every framed message back until the connection closes.
 class EchoPeer {
-public:
+  public:
     EchoPeer() {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
@@ -62,7 +62,7 @@ public:
     }
     int port() const { return port_; }
 
-private:
+  private:
     int listener_;
     int port_;
     std::thread thread_;

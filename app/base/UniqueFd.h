@@ -8,7 +8,7 @@
 namespace qel {
 
 class UniqueFd {
-public:
+  public:
     explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}
     ~UniqueFd() { close(); }
     UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
@@ -32,7 +32,7 @@ public:
         return ::close(std::exchange(fd_, -1)) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 

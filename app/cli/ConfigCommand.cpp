@@ -30,7 +30,8 @@ void list(const SettingsStore& store, std::ostream& out) {
     for (uint32_t slot = 0; slot < static_cast<uint32_t>(kConfigSlots); ++slot) {
         const ConfigRecord& record = store.configs()[slot];
         if (!isUsed(record)) continue;
-        out << slot << (slot == store.currentConfig() ? "*" : "") << ' ' << textOf(record.name) << '\n';
+        out << slot << (slot == store.currentConfig() ? "*" : "") << ' ' << textOf(record.name)
+            << '\n';
     }
 }
 
@@ -58,8 +59,8 @@ void show(const ConfigRecord& r, std::ostream& out) {
     for (int i = 0; i < kMemoryTypeSlots; ++i) {
         const MemoryTypeEntry& entry = r.memoryTypes[i];
         if (!isUsed(entry)) continue;
-        out << "memoryTypes[" << i << "]=" << textOf(entry.name) << '|' << textOf(entry.wildcards) << '|'
-            << entry.iconIndex << '\n';
+        out << "memoryTypes[" << i << "]=" << textOf(entry.name) << '|' << textOf(entry.wildcards)
+            << '|' << entry.iconIndex << '\n';
     }
 }
 
@@ -72,7 +73,8 @@ int unknownName(std::string_view name, std::ostream& err) {
 
 int runConfigCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     const std::string_view verb = args.empty() ? std::string_view{} : std::string_view{args[0]};
-    const bool usageOk = (verb == "list" && args.size() == 1) || (verb == "show" && args.size() <= 2) ||
+    const bool usageOk = (verb == "list" && args.size() == 1) ||
+                         (verb == "show" && args.size() <= 2) ||
                          (verb == "select" && args.size() == 2);
     if (!usageOk) {
         err << kUsage;

@@ -1,7 +1,7 @@
 // qel config: the named configurations of the settings file shared with the desktop program.
-//     qel config list          one line per used slot, "<index> <name>", "*" after the selected index
-//     qel config show [NAME]   the named (default: selected) configuration as field=value lines
-//     qel config select NAME   select NAME and write the settings file
+//     qel config list          one line per used slot, "<index> <name>", "*" after the selected
+//     index qel config show [NAME]   the named (default: selected) configuration as field=value
+//     lines qel config select NAME   select NAME and write the settings file
 // Only select writes. A missing or damaged file gives the reset message on err and the
 // built-in list, as in the desktop program.
 #pragma once

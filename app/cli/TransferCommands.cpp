@@ -116,7 +116,7 @@ class InterruptGuard {
     InterruptGuard& operator=(const InterruptGuard&) = delete;
 
   private:
-    struct sigaction previous_[std::size(kStopSignals)] {};
+    struct sigaction previous_[std::size(kStopSignals)]{};
 };
 
 // Starts a worker with the stop signals blocked, so that it inherits the mask: they then reach

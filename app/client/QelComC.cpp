@@ -48,8 +48,7 @@ int64_t freeBytesOf(std::string_view reply) {
 
 CncClient::CncClient(LinkApi& api) : channel_(api) {}
 
-CncClient::CncClient(const LinkSettings& settings, int leaderLength, LinkApi& api)
-    : channel_(api) {
+CncClient::CncClient(const LinkSettings& settings, int leaderLength, LinkApi& api) : channel_(api) {
     connect(settings, leaderLength);
 }
 

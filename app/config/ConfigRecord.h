@@ -39,7 +39,7 @@ struct ConfigRecord {
     int32_t linkType = 0;  // DNC_LINK_RXA2, _DATAIO_RTSCTS, _DATAIO_XONXOFF or _TCP_CLIENT
     int16_t comPort = 0;   // 1..4 = COM1..COM4
     int16_t leaderTrailerSize = 0;
-    uint32_t baudRate = 0;  // bit/s; 0 = autodetect (RXA/2 only)
+    uint32_t baudRate = 0;   // bit/s; 0 = autodetect (RXA/2 only)
     uint8_t parityMode = 0;  // 0 = 8 bits no parity, 1 = 7 bits even parity
     uint8_t options = 0;     // OPT_* bits
     int16_t sendDelay = 0;   // ms before each control byte
@@ -67,8 +67,10 @@ inline constexpr std::size_t kSettingsFileSize = 18684;
 // The records are copied to and from the file as bytes, which is only right on a little-endian
 // machine with this exact layout.
 static_assert(std::endian::native == std::endian::little);
-static_assert(std::is_trivially_copyable_v<ConfigRecord> && std::is_standard_layout_v<ConfigRecord>);
-static_assert(std::is_trivially_copyable_v<SettingsImage> && std::is_standard_layout_v<SettingsImage>);
+static_assert(std::is_trivially_copyable_v<ConfigRecord> &&
+              std::is_standard_layout_v<ConfigRecord>);
+static_assert(std::is_trivially_copyable_v<SettingsImage> &&
+              std::is_standard_layout_v<SettingsImage>);
 
 static_assert(sizeof(MemoryTypeEntry) == 64);
 static_assert(offsetof(MemoryTypeEntry, inUse) == 0);

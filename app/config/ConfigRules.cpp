@@ -5,7 +5,8 @@
 namespace qel {
 
 uint32_t selectableConfig(std::span<const ConfigRecord, kConfigSlots> configs, uint32_t index) {
-    if (index >= static_cast<uint32_t>(kConfigSlots) || !isUsed(configs[index])) return kDefaultSlot;
+    if (index >= static_cast<uint32_t>(kConfigSlots) || !isUsed(configs[index]))
+        return kDefaultSlot;
     return index;
 }
 

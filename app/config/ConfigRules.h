@@ -11,8 +11,12 @@
 namespace qel {
 
 // A slot or memory-type entry counts as used when its inUse word is not 0.
-inline bool isUsed(const ConfigRecord& record) { return record.inUse != 0; }
-inline bool isUsed(const MemoryTypeEntry& entry) { return entry.inUse != 0; }
+inline bool isUsed(const ConfigRecord& record) {
+    return record.inUse != 0;
+}
+inline bool isUsed(const MemoryTypeEntry& entry) {
+    return entry.inUse != 0;
+}
 
 // The selected slot: index when it is 0..9 and names a used slot, else 0 ("Default").
 uint32_t selectableConfig(std::span<const ConfigRecord, kConfigSlots> configs, uint32_t index);

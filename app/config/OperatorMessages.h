@@ -10,23 +10,27 @@ namespace qel {
 enum class MessageKind { Information, Warning, Error };
 
 class OperatorMessages {
-public:
+  public:
     virtual ~OperatorMessages() = default;
     // Shows text under caption and returns when the operator has taken note (OK).
     virtual void show(MessageKind kind, std::string_view caption, std::string_view text) = 0;
 
-    void error(std::string_view caption, std::string_view text) { show(MessageKind::Error, caption, text); }
-    void warning(std::string_view caption, std::string_view text) { show(MessageKind::Warning, caption, text); }
+    void error(std::string_view caption, std::string_view text) {
+        show(MessageKind::Error, caption, text);
+    }
+    void warning(std::string_view caption, std::string_view text) {
+        show(MessageKind::Warning, caption, text);
+    }
 };
 
 // Writes "<caption>: <text>" lines to a stream (standard error by default).
 class StreamMessages : public OperatorMessages {
-public:
+  public:
     StreamMessages();
     explicit StreamMessages(std::ostream& stream) : stream_(stream) {}
     void show(MessageKind kind, std::string_view caption, std::string_view text) override;
 
-private:
+  private:
     std::ostream& stream_;
 };
 

@@ -41,8 +41,8 @@ bool writeInPlace(const std::filesystem::path& file, std::span<const std::byte> 
 
 std::filesystem::path temporaryBeside(const std::filesystem::path& file) {
     static std::atomic<unsigned> counter{0};
-    return file.parent_path() / ("." + file.filename().string() + "." + std::to_string(::getpid()) + "." +
-                                 std::to_string(counter++) + ".tmp");
+    return file.parent_path() / ("." + file.filename().string() + "." + std::to_string(::getpid()) +
+                                 "." + std::to_string(counter++) + ".tmp");
 }
 
 }  // namespace
@@ -51,7 +51,8 @@ bool replaceFile(const std::filesystem::path& file, std::span<const std::byte> b
     std::error_code ignored;
     std::filesystem::path target = std::filesystem::weakly_canonical(file, ignored);
     if (target.empty()) target = file;
-    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+    if (target.has_parent_path())
+        std::filesystem::create_directories(target.parent_path(), ignored);
 
     // A file the operator made read-only stays unwritten, as an in-place write would find it.
     if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
@@ -60,9 +61,10 @@ bool replaceFile(const std::filesystem::path& file, std::span<const std::byte> b
     UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!fd) return writeInPlace(target, bytes);
 
-    struct stat existing{};
+    struct stat existing {};
     bool ok = true;
-    if (::stat(target.c_str(), &existing) == 0) ok = ::fchmod(fd.get(), existing.st_mode & 07777) == 0;
+    if (::stat(target.c_str(), &existing) == 0)
+        ok = ::fchmod(fd.get(), existing.st_mode & 07777) == 0;
     ok = ok && writeAndClose(std::move(fd), bytes);
     if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
     ::unlink(temporary.c_str());

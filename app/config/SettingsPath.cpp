@@ -23,7 +23,8 @@ std::filesystem::path homeFolder() {
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir)
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir)
         return found->pw_dir;
     return {};
 }
@@ -66,6 +67,8 @@ std::filesystem::path runningProgramFile(const std::filesystem::path& fallback) 
     return self;
 }
 
-std::filesystem::path desktopProgramFile() { return runningProgramFile().parent_path() / "QelVeva"; }
+std::filesystem::path desktopProgramFile() {
+    return runningProgramFile().parent_path() / "QelVeva";
+}
 
 }  // namespace qel

@@ -8,14 +8,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/UniqueFd.h"
 #include "config/ConfigDefaults.h"
 #include "config/ConfigRules.h"
 #include "config/ReplaceFile.h"
-#include "base/UniqueFd.h"
 
 namespace qel {
 
-SettingsStore::SettingsStore(std::filesystem::path file, std::string programFolder, OperatorMessages& messages)
+SettingsStore::SettingsStore(std::filesystem::path file, std::string programFolder,
+                             OperatorMessages& messages)
     : file_(std::move(file)), messages_(messages), image_(std::make_unique<SettingsImage>()) {
     loadedFromFile_ = read();
     if (!loadedFromFile_) {
@@ -33,7 +34,7 @@ bool SettingsStore::read() {
     if (!fd) return false;
     std::array<std::byte, kSettingsFileSize + 1> bytes;
     std::size_t have = 0;
-    struct stat status{};
+    struct stat status {};
     bool ok = ::fstat(fd.get(), &status) == 0 && S_ISREG(status.st_mode) &&
               status.st_size == static_cast<off_t>(kSettingsFileSize);
     // Read one byte more than needed: a file that grew after fstat still fails the length rule.
@@ -56,7 +57,8 @@ bool SettingsStore::write() {
     SettingsImage& image = *image_;
     for (int slot = 0; slot < kConfigSlots; ++slot) {
         if (isUsed(image.configs[slot]))
-            std::memcpy(bytes.data() + slot * sizeof(ConfigRecord), &image.configs[slot], sizeof(ConfigRecord));
+            std::memcpy(bytes.data() + slot * sizeof(ConfigRecord), &image.configs[slot],
+                        sizeof(ConfigRecord));
     }
     std::memcpy(bytes.data() + offsetof(SettingsImage, currentConfig), &image.currentConfig,
                 sizeof(image.currentConfig));

@@ -21,12 +21,13 @@ inline constexpr const char* kSettingsResetText =
 inline constexpr const char* kSettingsSaveFailedText = "Failed to save the settings.";
 
 class SettingsStore {
-public:
+  public:
     // Reads file. A file that is missing, unreadable or not exactly 18684 bytes long gives the
     // reset message and the built-in list, whose "Default" starts in programFolder. Texts without
     // NUL are cut to their field and a selected index outside 0..9 or naming a free slot
     // becomes 0; all other values are kept as they are.
-    SettingsStore(std::filesystem::path file, std::string programFolder, OperatorMessages& messages);
+    SettingsStore(std::filesystem::path file, std::string programFolder,
+                  OperatorMessages& messages);
 
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
@@ -56,7 +57,7 @@ public:
     // the operator "Failed to save the settings." and returns false; memory stays as it is.
     bool write();
 
-private:
+  private:
     bool read();
 
     std::filesystem::path file_;

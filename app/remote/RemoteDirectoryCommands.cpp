@@ -118,18 +118,16 @@ void serveDelete(RemoteSession& session, std::string_view telegram) {
 void serveLock(RemoteSession& session, std::string_view telegram) {
     const std::string pattern(commandPattern(telegram));
     const bool unlock = unlockRequested(telegram);
-    changeMatchingFiles(session, pattern, text::kNoFilesToLock, true,
-                        [&](const FolderEntry& entry) {
-                            if (session.folder.setReadOnly(entry, !unlock)) {
-                                session.log(quoted(unlock ? text::kUnlocked : text::kLocked,
-                                                   entry.name));
-                                return true;
-                            }
-                            session.traceFileError(unlock ? "unlock" : "lock", entry.name,
-                                                   errno);
-                            session.log(quoted(text::kLockFailed, entry.name));
-                            return false;
-                        });
+    changeMatchingFiles(
+        session, pattern, text::kNoFilesToLock, true, [&](const FolderEntry& entry) {
+            if (session.folder.setReadOnly(entry, !unlock)) {
+                session.log(quoted(unlock ? text::kUnlocked : text::kLocked, entry.name));
+                return true;
+            }
+            session.traceFileError(unlock ? "unlock" : "lock", entry.name, errno);
+            session.log(quoted(text::kLockFailed, entry.name));
+            return false;
+        });
 }
 
 void serveFreeSpace(RemoteSession& session, std::string_view replyCode) {

@@ -1,10 +1,10 @@
 #include "remote/RemoteSession.h"
 
+#include "base/FileErrorCause.h"
+#include "base/Trace.h"
 #include "remote/CncNameCheck.h"
 #include "remote/PrintfText.h"
 #include "remote/RemoteModeTexts.h"
-#include "base/FileErrorCause.h"
-#include "base/Trace.h"
 
 #include <utility>
 

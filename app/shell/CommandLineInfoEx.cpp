@@ -3,22 +3,25 @@
 #include <string>
 
 #include "base/FileErrorCause.h"
-#include "shell/StartupFile.h"
 #include "base/Trace.h"
+#include "shell/StartupFile.h"
 
 namespace qel {
 
 namespace {
 
-bool isFlagLetter(char c, char lower) { return c == lower || c == lower - 'a' + 'A'; }
+bool isFlagLetter(char c, char lower) {
+    return c == lower || c == lower - 'a' + 'A';
+}
 
 }  // namespace
 
 void CCommandLineInfoEx::ParseCommandLine(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i) {
         std::string_view param = argv[i] ? argv[i] : "";
-        const bool flag = !param.empty() && (param.front() == '-' ||
-                                             (param.front() == '/' && param.find('/', 1) == std::string_view::npos));
+        const bool flag = !param.empty() &&
+                          (param.front() == '-' ||
+                           (param.front() == '/' && param.find('/', 1) == std::string_view::npos));
         if (flag) param.remove_prefix(1);
         ParseParam(param, flag, i == argc - 1);
     }
@@ -36,19 +39,21 @@ void CCommandLineInfoEx::ParseParam(std::string_view param, bool flag, bool last
 
 void CCommandLineInfoEx::parsePlain(std::string_view param) {
     switch (m_expected) {
-    case Expected::Address:
-        m_strIpAddress = param;
-        m_expected = Expected::Port;
-        break;
-    case Expected::Port:
-        m_iPortNumber = decimalPrefix(param);
-        m_expected = Expected::Nothing;
-        break;
-    case Expected::Caption:
-        m_strCaption = param;
-        m_expected = Expected::Nothing;
-        break;
-    case Expected::Nothing: m_strStartupFile = param; break;
+        case Expected::Address:
+            m_strIpAddress = param;
+            m_expected = Expected::Port;
+            break;
+        case Expected::Port:
+            m_iPortNumber = decimalPrefix(param);
+            m_expected = Expected::Nothing;
+            break;
+        case Expected::Caption:
+            m_strCaption = param;
+            m_expected = Expected::Nothing;
+            break;
+        case Expected::Nothing:
+            m_strStartupFile = param;
+            break;
     }
 }
 
@@ -93,8 +98,8 @@ void CCommandLineInfoEx::finish() {
         m_bShowSplash = false;
         if (m_iPortNumber == 0) m_iPortNumber = kDefaultCncPort;
     }
-    trace("m_strStartupFile=%s, m_strIpAddress=%s, m_iPortNumber=%u, m_strCaption=%s\n", m_strStartupFile.c_str(),
-          m_strIpAddress.c_str(), m_iPortNumber, m_strCaption.c_str());
+    trace("m_strStartupFile=%s, m_strIpAddress=%s, m_iPortNumber=%u, m_strCaption=%s\n",
+          m_strStartupFile.c_str(), m_strIpAddress.c_str(), m_iPortNumber, m_strCaption.c_str());
 }
 
 }  // namespace qel

@@ -17,7 +17,7 @@ inline constexpr unsigned kDefaultCncPort = 19000;
 inline constexpr const char* kCommandLineErrorCaption = "Command line error";
 
 class CCommandLineInfoEx {
-public:
+  public:
     explicit CCommandLineInfoEx(OperatorMessages& messages) : m_messages(messages) {}
 
     // Splits argv[1..argc-1] into parameters and hands each to ParseParam. A parameter starting
@@ -34,7 +34,7 @@ public:
     std::string m_strCaption;
     bool m_bShowSplash = true;
 
-private:
+  private:
     enum class Expected { Nothing, Address, Port, Caption };
 
     void parsePlain(std::string_view param);

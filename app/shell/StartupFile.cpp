@@ -13,9 +13,13 @@ namespace qel {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool sameWord(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -74,7 +78,8 @@ unsigned decimalPrefix(std::string_view text) {
     for (char c : text) {
         if (c < '0' || c > '9') break;
         value = value * 10 + static_cast<unsigned>(c - '0');
-        if (value > std::numeric_limits<unsigned>::max()) return std::numeric_limits<unsigned>::max();
+        if (value > std::numeric_limits<unsigned>::max())
+            return std::numeric_limits<unsigned>::max();
     }
     return static_cast<unsigned>(value);
 }

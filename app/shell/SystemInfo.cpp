@@ -43,7 +43,8 @@ std::optional<uint64_t> availableMemoryKilobytes() {
 std::string systemVersionText(std::string_view name, std::string_view release) {
     const unsigned major = decimalPrefix(release);
     const size_t dot = release.find('.');
-    const unsigned minor = dot == std::string_view::npos ? 0 : decimalPrefix(release.substr(dot + 1));
+    const unsigned minor =
+        dot == std::string_view::npos ? 0 : decimalPrefix(release.substr(dot + 1));
     return std::string(name) + " " + std::string(release) + "  v" + std::to_string(major) + "." +
            std::to_string(minor);
 }

@@ -1,8 +1,8 @@
 #include "transfer/BehindTapeReader.h"
 
-#include "client/LinkErrorText.h"
 #include "base/FileErrorCause.h"
 #include "base/Trace.h"
+#include "client/LinkErrorText.h"
 #include "transfer/RequestFlags.h"
 #include "transfer/SourceFile.h"
 #include "transfer/TransferTexts.h"

@@ -1,8 +1,8 @@
 #include "transfer/Download.h"
 
-#include "client/LinkErrorText.h"
 #include "base/FileErrorCause.h"
 #include "base/Trace.h"
+#include "client/LinkErrorText.h"
 #include "transfer/LocalFileNames.h"
 #include "transfer/TransferTexts.h"
 

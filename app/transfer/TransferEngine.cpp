@@ -12,8 +12,8 @@
 
 namespace qel {
 
-TransferEngine::TransferEngine(CncClient& client, TransferOperator& op,
-                               TransferDirection direction, Reserve reserve)
+TransferEngine::TransferEngine(CncClient& client, TransferOperator& op, TransferDirection direction,
+                               Reserve reserve)
     : client_(client),
       op_(workerSide_),
       operator_(op),
@@ -332,8 +332,7 @@ void TransferEngine::reportLinkError(const std::string& name, const BlockResult&
     ask(QuestionKind::Report, texts::linkErrorReportText(code, name), kAskOkStop);
 }
 
-uint32_t TransferEngine::WorkerSide::ask(QuestionKind kind, std::string_view text,
-                                         uint32_t flags) {
+uint32_t TransferEngine::WorkerSide::ask(QuestionKind kind, std::string_view text, uint32_t flags) {
     return engine_.ask(kind, text, flags);
 }
 

@@ -146,8 +146,8 @@ class TransferEngine {
         uint32_t ask(QuestionKind kind, std::string_view text, uint32_t flags) override;
         std::optional<std::string> askNewName(std::string_view prompt,
                                               std::string_view defaultText) override;
-        bool confirm(QuestionKind kind, BoxButtons buttons, BoxIcon icon,
-                     std::string_view caption, std::string_view text) override;
+        bool confirm(QuestionKind kind, BoxButtons buttons, BoxIcon icon, std::string_view caption,
+                     std::string_view text) override;
         void statusChanged(int status, std::string_view text) override;
         void fieldChanged(TransferField field, std::string_view text) override;
         void progressChanged(int percent, bool visible) override;

@@ -1,9 +1,9 @@
 #include "transfer/Upload.h"
 
-#include "client/LinkErrorText.h"
-#include "client/MemoryAddress.h"
 #include "base/FileErrorCause.h"
 #include "base/Trace.h"
+#include "client/LinkErrorText.h"
+#include "client/MemoryAddress.h"
 #include "transfer/TransferTexts.h"
 
 #include <algorithm>

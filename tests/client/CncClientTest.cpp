@@ -512,9 +512,9 @@ TEST_F(DataIoClientTest, TelegramRequestsFailWithoutSendingOnEveryDataIoType) {
 }
 
 TEST_F(CncClientTest, ABlockResultSaysHowTheExchangeEndedWithoutASecondTrip) {
-    link.replies = {reply("M RT"), reply("R PMN10"), reply("T FD"), reply("M RT"),
-                    reply("T BDNo tape"), reply("M RT"), failure(DNC_ERR_TIMEOUT),
-                    reply("M RR"), reply("T NB"), reply("M OK")};
+    link.replies = {
+        reply("M RT"), reply("R PMN10"),         reply("T FD"), reply("M RT"), reply("T BDNo tape"),
+        reply("M RT"), failure(DNC_ERR_TIMEOUT), reply("M RR"), reply("T NB"), reply("M OK")};
     ASSERT_TRUE(client.readOpen("PROG1.PM"));
     BlockResult block = client.readBlock();
     EXPECT_EQ(block.end, BlockEnd::Data);

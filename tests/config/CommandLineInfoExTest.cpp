@@ -16,7 +16,7 @@ using testing::ScratchFolder;
 using testing::writeBytes;
 
 class CommandLineTest : public ::testing::Test {
-protected:
+  protected:
     // Parses the parameters as the program would get them after its own name.
     CCommandLineInfoEx parse(std::initializer_list<const char*> params) {
         std::vector<const char*> argv{"QelVeva"};
@@ -109,12 +109,13 @@ TEST_F(CommandLineTest, FolderAsStartupFileIsReportedNotRead) {
 
 TEST(StartupText, KeywordsIgnoreCaseAndBlanksAndLaterLinesWin) {
     StartupSettings settings;
-    parseStartupText("CONNECT   = first 1\r\n"
-                     "caption\t= one\r\n"
-                     "Unknown = value\n"
-                     "no equals sign here\n"
-                     "connect=second 2\n",
-                     settings);
+    parseStartupText(
+        "CONNECT   = first 1\r\n"
+        "caption\t= one\r\n"
+        "Unknown = value\n"
+        "no equals sign here\n"
+        "connect=second 2\n",
+        settings);
     EXPECT_EQ(settings.ipAddress, "second");
     EXPECT_EQ(settings.portNumber, 2u);
     EXPECT_EQ(settings.caption, "one");

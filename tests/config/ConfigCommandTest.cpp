@@ -13,7 +13,7 @@ using testing::EnvironmentVariable;
 using testing::ScratchFolder;
 
 class ConfigCommandTest : public ::testing::Test {
-protected:
+  protected:
     int run(std::vector<std::string> args) {
         out.str("");
         err.str("");
@@ -30,19 +30,34 @@ protected:
 TEST_F(ConfigCommandTest, ListWithoutFileShowsResetMessageAndWritesNothing) {
     EXPECT_EQ(run({"list"}), 0);
     EXPECT_EQ(out.str(), "0* Default\n1 Command line\n");
-    EXPECT_EQ(err.str(), "QEL Settings: Failed to open settings file, resetting to the default value.\n");
+    EXPECT_EQ(err.str(),
+              "QEL Settings: Failed to open settings file, resetting to the default value.\n");
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(ConfigCommandTest, ShowPrintsEveryFieldOfTheSelectedConfiguration) {
     EXPECT_EQ(run({"show"}), 0);
     const std::string shown = out.str();
-    for (const char* line :
-         {"inUse=1\n", "name=Default\n", "linkType=0\n", "comPort=1\n", "leaderTrailerSize=0\n", "baudRate=0\n",
-          "parityMode=0\n", "options=15\n", "sendDelay=0\n", "linkFlags=0\n", "timeout=1\n", "retries=5\n",
-          "serverPort=19000\n", "destinationPort=19000\n", "defaultLocalFolder=", "defaultCncFolder=0\n",
-          "editor=NOTEPAD\n", "ipAddressText=127.0.0.1\n", "ipAddressValue=2130706433\n",
-          "memoryTypes[0]=Part Programs|*.PM;*.PP;*.PT|6\n"})
+    for (const char* line : {"inUse=1\n",
+                             "name=Default\n",
+                             "linkType=0\n",
+                             "comPort=1\n",
+                             "leaderTrailerSize=0\n",
+                             "baudRate=0\n",
+                             "parityMode=0\n",
+                             "options=15\n",
+                             "sendDelay=0\n",
+                             "linkFlags=0\n",
+                             "timeout=1\n",
+                             "retries=5\n",
+                             "serverPort=19000\n",
+                             "destinationPort=19000\n",
+                             "defaultLocalFolder=",
+                             "defaultCncFolder=0\n",
+                             "editor=NOTEPAD\n",
+                             "ipAddressText=127.0.0.1\n",
+                             "ipAddressValue=2130706433\n",
+                             "memoryTypes[0]=Part Programs|*.PM;*.PP;*.PT|6\n"})
         EXPECT_NE(shown.find(line), std::string::npos) << line;
     EXPECT_EQ(shown.find("memoryTypes[1]"), std::string::npos);
 }

@@ -22,7 +22,9 @@ T valueAt(const std::string& bytes, std::size_t offset) {
     return value;
 }
 
-std::string textAt(const std::string& bytes, std::size_t offset) { return std::string(bytes.c_str() + offset); }
+std::string textAt(const std::string& bytes, std::size_t offset) {
+    return std::string(bytes.c_str() + offset);
+}
 
 // Every field holds a value no other field has, so a field written at a wrong offset shows.
 ConfigRecord distinctRecord() {
@@ -163,7 +165,8 @@ TEST(ConfigDefaults, BuiltInListHasDefaultAndCommandLineOnly) {
     ConfigRecord slot1 = image.configs[1];
     setText(slot1.name, "Default");
     EXPECT_EQ(std::memcmp(&slot1, &image.configs[0], sizeof slot1), 0);
-    for (int slot = 2; slot < kConfigSlots; ++slot) EXPECT_EQ(image.configs[slot].inUse, 0u) << slot;
+    for (int slot = 2; slot < kConfigSlots; ++slot)
+        EXPECT_EQ(image.configs[slot].inUse, 0u) << slot;
 }
 
 TEST(FixedText, LongTextIsCutToTheFieldAndAlwaysTerminated) {

@@ -22,7 +22,7 @@ struct ShownMessage {
 };
 
 class RecordingMessages : public OperatorMessages {
-public:
+  public:
     void show(MessageKind kind, std::string_view caption, std::string_view text) override {
         shown.push_back({kind, std::string(caption), std::string(text)});
     }
@@ -30,7 +30,7 @@ public:
 };
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "qelcfgXXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
@@ -47,12 +47,12 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 class EnvironmentVariable {
-public:
+  public:
     EnvironmentVariable(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         if (value)
@@ -69,7 +69,7 @@ public:
     EnvironmentVariable(const EnvironmentVariable&) = delete;
     EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
 
-private:
+  private:
     std::string name_;
     std::optional<std::string> old_;
 };

@@ -75,7 +75,9 @@ TEST(DamagedSettingsFile, RandomContentLoadsSafelyAndSurvivesAWrite) {
         SettingsStore reread(file, "/opt/qel", messages);
         for (int slot = 0; slot < kConfigSlots; ++slot) {
             if (!isUsed(store.configs()[slot])) continue;
-            EXPECT_EQ(std::memcmp(&reread.configs()[slot], &store.configs()[slot], sizeof(ConfigRecord)), 0);
+            EXPECT_EQ(
+                std::memcmp(&reread.configs()[slot], &store.configs()[slot], sizeof(ConfigRecord)),
+                0);
         }
     }
     EXPECT_TRUE(messages.shown.empty());
@@ -86,8 +88,8 @@ TEST(DamagedSettingsFile, TruncatedFilesGiveTheBuiltInList) {
     const auto file = folder / "QelVeva.cfg";
     std::mt19937 random(11);
     const std::string whole = randomBytes(random, kSettingsFileSize);
-    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{1868}, kSettingsFileSize - 4,
-                                     kSettingsFileSize - 1}) {
+    for (const std::size_t length : {std::size_t{0}, std::size_t{1}, std::size_t{1868},
+                                     kSettingsFileSize - 4, kSettingsFileSize - 1}) {
         writeBytes(file, whole.substr(0, length));
         RecordingMessages messages;
         SettingsStore store(file, "/opt/qel", messages);

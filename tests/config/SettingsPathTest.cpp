@@ -34,7 +34,8 @@ TEST(SettingsPath, PerUserFileWhenTheProgramFolderIsNotWritable) {
     EnvironmentVariable cfg("QELVEVA_CFG", nullptr);
     ScratchFolder folder;
     EnvironmentVariable xdg("XDG_CONFIG_HOME", (folder / "xdg").c_str());
-    EXPECT_EQ(resolveSettingsFile("/nonexistent-folder/QelVeva"), folder / "xdg/qelveva/QelVeva.cfg");
+    EXPECT_EQ(resolveSettingsFile("/nonexistent-folder/QelVeva"),
+              folder / "xdg/qelveva/QelVeva.cfg");
 }
 
 TEST(SettingsPath, PerUserFileDefaultsToDotConfigInHome) {

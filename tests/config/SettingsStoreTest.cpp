@@ -20,7 +20,7 @@ using testing::ScratchFolder;
 using testing::writeBytes;
 
 class SettingsStoreTest : public ::testing::Test {
-protected:
+  protected:
     // A valid file with slots 0, 1 and 4 used and slot 4 selected.
     void writeValidFile(uint32_t currentConfig = 4) {
         SettingsImage image = builtInConfigList("/opt/qel");
@@ -32,7 +32,8 @@ protected:
     }
     bool wasReset() const {
         return messages.shown.size() == 1 && messages.shown[0].caption == "QEL Settings" &&
-               messages.shown[0].text == "Failed to open settings file, resetting to the default value.";
+               messages.shown[0].text ==
+                   "Failed to open settings file, resetting to the default value.";
     }
 
     ScratchFolder folder;

@@ -9,10 +9,10 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
-#include <functional>
 #include <string>
 #include <vector>
 

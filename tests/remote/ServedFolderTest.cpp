@@ -141,7 +141,7 @@ TEST_F(ServedFolderTest, AMemoryTheDesktopProgramIsStillReceivingIsNotListedToTh
     ASSERT_EQ(receiving.create(served.string(), "HALF.PM", std::nullopt), 0);
     ASSERT_EQ(receiving.write("N10 G0"), 0);
     ASSERT_EQ(receiving.flush(), 0);
-    EXPECT_EQ(namesIn(served).size(), 4u);  // the hidden part file is on disk ...
+    EXPECT_EQ(namesIn(served).size(), 4u);               // the hidden part file is on disk ...
     EXPECT_EQ(kindsOf("*"), "A.PM:F b.pm:F SUB.PM:D ");  // ... but not in the CNC's listing
     EXPECT_FALSE(folder.findByName(namesIn(served).front()));
     ASSERT_EQ(receiving.commit(), 0);

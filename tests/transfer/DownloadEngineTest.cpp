@@ -16,9 +16,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::failure;
-using testing::linkOfType;
 using testing::FakeLink;
 using testing::FakeReply;
+using testing::linkOfType;
 using testing::reply;
 using testing::ScriptedOperator;
 using testing::TempFolder;
@@ -183,7 +183,8 @@ TEST_F(DownloadTest, ABrokenTransferIsReportedByItsLinkErrorAndLeavesNoFile) {
 TEST_F(DownloadTest, CancelWhileReceivingDeletesThePartialFileAndKeepsCompletedOnes) {
     // Cancel pressed while the CNC sends the first block of PROG2.
     link.beforeAnswer = [this](const std::string& text) {
-        if (text == "T NB" && link.sent.size() > 1 && link.sent[link.sent.size() - 2].data == "PTPMPROG2") {
+        if (text == "T NB" && link.sent.size() > 1 &&
+            link.sent[link.sent.size() - 2].data == "PTPMPROG2") {
             EXPECT_TRUE(engine->cancel());
             EXPECT_FALSE(engine->cancel());  // a second press ends the dialog at once
         }
@@ -345,8 +346,8 @@ TEST(DownloadBarePercent, AMemoryStartingWithABarePercentLineIsReceivedByteExact
     ScriptedOperator op;
     TempFolder folder;
     const std::string tape = "%\r\nN10 G0 X0\r\nN20 M30\r\n";
-    link.replies = {reply("M RT"), reply("R PM" + tape.substr(0, 1)), reply("R PM" + tape.substr(1)),
-                    reply("T FD")};
+    link.replies = {reply("M RT"), reply("R PM" + tape.substr(0, 1)),
+                    reply("R PM" + tape.substr(1)), reply("T FD")};
     DownloadEngine engine(client, op, {"PROG1.PM"}, kReceivePercentA | kReceivePercentB,
                           folder.str());
     engine.setPauses({0ms, 0ms, 50ms});

@@ -20,8 +20,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::failure;
-using testing::linkOfType;
 using testing::FakeLink;
+using testing::linkOfType;
 using testing::reply;
 using testing::ScriptedOperator;
 using testing::TempFolder;
@@ -76,7 +76,7 @@ class QuestionAtStop : public ::testing::TestWithParam<OpenQuestion> {
             case Run::Send: {
                 uint32_t flags = 0;
                 if (wanted.form != Form::Confirm) folder.write("PROG1.PM", "data");  // else: Retry?
-                if (wanted.form == Form::Ask) link.replies = {reply("M NR")};  // replace?
+                if (wanted.form == Form::Ask) link.replies = {reply("M NR")};        // replace?
                 if (wanted.form == Form::NewName) flags = kSendAskNames;
                 return std::make_unique<UploadEngine>(client, op, names, flags, folder.str());
             }
@@ -285,8 +285,8 @@ TEST(EngineDisplay, OnlyTheOwnersTickShowsAndEveryFileIsSeenInOrder) {
     EXPECT_EQ(op.foreignCalls, 0);
     // One tick after the whole run: each file's name and final amount, the statuses between,
     // in the order they were made; the amounts of one file are folded into the last.
-    const Texts expected{"S:1",        "S:2",     "S:3",    "F:PROG1.PM", "A:0.01", "S:2",
-                         "S:3",        "F:PROG2.PM", "A:0.00", "S:99",    "beep"};
+    const Texts expected{"S:1", "S:2",        "S:3",    "F:PROG1.PM", "A:0.01", "S:2",
+                         "S:3", "F:PROG2.PM", "A:0.00", "S:99",       "beep"};
     EXPECT_EQ(op.trail, expected);
     EXPECT_TRUE(engine.succeeded());
 }

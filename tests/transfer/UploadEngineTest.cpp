@@ -14,8 +14,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::failure;
-using testing::linkOfType;
 using testing::FakeLink;
+using testing::linkOfType;
 using testing::reply;
 using testing::ScriptedOperator;
 using testing::TempFolder;
