@@ -137,6 +137,7 @@ void CQelVevaDlg::buildControls() {
     auto* filterLabel = new QLabel(tr("File Filter:"), localGroup);
     auto* filter = new QLineEdit(QStringLiteral("*.*"), localGroup);
     identify(filter, IDC_FILE_FILTER, tr("File Filter"));
+    filter->setMinimumWidth(fontMetrics().averageCharWidth() * 14);
     filter->setToolTip(tr("Edit display filter"));
     filterLabel->setBuddy(filter);
     auto* localSelect = makeButton(tr("S&elect..."), IDC_LOCAL_SELECT, tr("File select filter"));
@@ -253,6 +254,8 @@ void CQelVevaDlg::buildControls() {
     layout->addLayout(panes, 1);
     layout->addLayout(bottom);
     layout->setContentsMargins(8, 4, 8, 8);
+    // The lists take what the screen offers beyond the controls' own room.
+    resize(sizeHint().expandedTo(QSize(920, 600)));
 
     // Until the panes take them over, their buttons do nothing and stay disabled.
     for (const int id :

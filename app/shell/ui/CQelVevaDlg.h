@@ -80,7 +80,8 @@ class CQelVevaDlg : public QDialog {
 
     // Connect (the Reconnect button): returns at once; the outcome shows when it comes.
     void connectToCnc();
-    bool connecting() const { return session_.connecting(); }
+    // From Connect until its outcome is shown.
+    bool connecting() const { return connectPoll_.isActive(); }
 
     MainSession& session() { return session_; }
     // A control by its id, for the panes that take them over and for tests.
