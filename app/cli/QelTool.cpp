@@ -106,7 +106,7 @@ int runQel(const std::vector<std::string>& args, std::ostream& out, std::ostream
         const std::optional<ConfigRecord> config =
             address ? directTcpConfiguration(*address) : configurationFor(parsed->connection, err);
         if (!config) return kFailed;
-        return runServeCommand(*config, parsed->words, out, err, api);
+        return runServeCommand(*config, parsed->words, out, err, api, address != nullptr);
     }
     const bool transfer = isTransferCommand(parsed->command);
     if (!transfer && !isCncCommand(parsed->command)) {

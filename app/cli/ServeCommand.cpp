@@ -108,7 +108,10 @@ class StopSignals {
 
 std::string whereServed(const LinkSettings& link) {
     if (link.linkType == DNC_LINK_TCP_SERVER) {
-        return "TCP port " + std::to_string(link.port) + " (waiting for the CNC to call)";
+        const std::string on = (link.flags & DNC_FLAG_BIND_ADDRESS) != 0 && !link.hostName.empty()
+                                   ? " on " + link.hostName
+                                   : std::string();
+        return "TCP port " + std::to_string(link.port) + on + " (waiting for the CNC to call)";
     }
     return describeLink(link) + " (RXA/2)";
 }
@@ -128,8 +131,25 @@ ConfigRecord directTcpConfiguration(const DirectAddress& address) {
     return config;
 }
 
-int runServeCommand(const ConfigRecord& config, const std::vector<std::string>& words,
-                    std::ostream& out, std::ostream& err, LinkApi& api) {
+int runServeCommand(const ConfigRecord& config, const std::vector<std::string>& allWords,
+                    std::ostream& out, std::ostream& err, LinkApi& api, bool bindToGivenAddress) {
+    std::vector<std::string> words;
+    std::vector<uint32_t> allowed;
+    for (size_t i = 0; i < allWords.size(); ++i) {
+        if (allWords[i] != "--allow") {
+            words.push_back(allWords[i]);
+            continue;
+        }
+        const std::optional<uint32_t> address =
+            i + 1 < allWords.size() ? remote::ipv4Address(allWords[i + 1]) : std::nullopt;
+        if (!address) {
+            err << "qel: serve: --allow needs an IPv4 address or a host name that resolves"
+                << (i + 1 < allWords.size() ? ": " + allWords[i + 1] : std::string()) << '\n';
+            return kUsageError;
+        }
+        allowed.push_back(*address);
+        ++i;
+    }
     if (words.size() > 1) {
         err << "qel: serve takes at most one folder (qel help shows the usage)\n";
         return kUsageError;
@@ -145,7 +165,10 @@ int runServeCommand(const ConfigRecord& config, const std::vector<std::string>& 
     while (served.size() > 1 && served.back() == '/') served.pop_back();
 
     StopSignals stopSignals;
-    const remote::RemoteLinkSetup setup = remote::remoteLinkSetupFor(config);
+    remote::RemoteLinkSetup setup = remote::remoteLinkSetupFor(config);
+    if (bindToGivenAddress && setup.settings.linkType == DNC_LINK_TCP_SERVER) {
+        setup.settings.flags |= DNC_FLAG_BIND_ADDRESS;
+    }
     std::unique_ptr<CncClient> link = remote::connectForRemoteMode(setup, api);
     if (!link->isConnected()) {
         err << "qel: cannot serve on " << whereServed(setup.settings) << ": "
@@ -154,12 +177,18 @@ int runServeCommand(const ConfigRecord& config, const std::vector<std::string>& 
     }
     err << "qel: serving " << served << " on " << whereServed(setup.settings)
         << "; Ctrl+C ends remote mode" << std::endl;
+    if (allowed.empty() && setup.settings.linkType == DNC_LINK_TCP_SERVER) {
+        err << "qel: any machine that reaches this port may list, read, write and delete files "
+               "of the folder; --allow ADDRESS limits it"
+            << std::endl;
+    }
 
     ServeView view(out, err, ::isatty(STDERR_FILENO) == 1);
     remote::RemoteModeDisplay display;
     display.follow();
     remote::RemoteModeEngine engine(*link, display, served);
     engine.reconnectWith(setup);
+    engine.allowOnly(allowed);
     engine.start();
     // The display is shown ten times a second, as the window's timer would.
     while (!stopSignals.wait(std::chrono::milliseconds(100))) display.showChangesOn(view);

@@ -28,7 +28,10 @@ const char* const kQelUsage =
     "Cancel\n"
     "  serve [DIR]            remote mode: the CNC drives and qel serves DIR (default: the\n"
     "                         current folder) until Ctrl+C or SIGTERM; log lines on standard\n"
-    "                         output; with -i HOST:PORT qel listens on PORT for the CNC's call\n"
+    "                         output; with -i HOST:PORT qel listens on HOST:PORT for the CNC's\n"
+    "                         call. Remote mode serves whoever reaches the port (listing, reading,\n"
+    "                         writing, deleting files of DIR) unless it is limited with\n"
+    "    --allow ADDRESS      (repeatable) serve only CNCs calling from ADDRESS\n"
     "  config list|show|select  the configurations of the settings file (qel config --help)\n"
     "  help                   this text\n"
     "Exit status: 0 done, 1 something failed, 2 usage error. QELVEVA_TRACE=1 traces telegrams.\n";

@@ -11,6 +11,7 @@
 #include "client/Reservation.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -69,8 +70,13 @@ class CncClient {
     int reserveDepth() const { return channel_.reserveDepth(); }
     // The largest telegram of this link in bytes (0 when the library cannot tell).
     int maxTelegram() { return channel_.maxTelegram(); }
-    // TCP server: host name of the CNC that called in.
+    // TCP server: host name and IPv4 address (host byte order) of the CNC that called in.
     bool peerName(std::string& name) { return channel_.peerName(name); }
+    std::optional<uint32_t> peerAddress() {
+        int32_t value = 0;
+        if (!channel_.getParam(DNC_PARAM_PEER_ADDRESS, value)) return std::nullopt;
+        return static_cast<uint32_t>(value);
+    }
 
     int linkType() const { return linkType_; }
     TransferState transferState() const { return state_; }

@@ -4,6 +4,10 @@
 #include "config/FixedText.h"
 #include "remote/PrintfText.h"
 
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+
 namespace qel::remote {
 
 namespace {
@@ -61,6 +65,25 @@ std::string remoteConnectFailureText(const ConfigRecord& config) {
     const std::string name(textOf(config.name));
     return printfText("Failed to connect to CNC \"%s\". Press 'Help' for more information.",
                       name.c_str());
+}
+
+std::optional<uint32_t> ipv4Address(const std::string& text) {
+    in_addr address{};
+    if (::inet_pton(AF_INET, text.c_str(), &address) == 1) return ntohl(address.s_addr);
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* found = nullptr;
+    if (text.empty() || ::getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0 || !found) {
+        return std::nullopt;
+    }
+    const uint32_t value = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
+    ::freeaddrinfo(found);
+    return value;
+}
+
+std::string dottedAddress(uint32_t address) {
+    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xff) + "." +
+           std::to_string((address >> 8) & 0xff) + "." + std::to_string(address & 0xff);
 }
 
 }  // namespace qel::remote

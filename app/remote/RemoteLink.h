@@ -7,6 +7,7 @@
 #include "config/ConfigRecord.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qel::remote {
@@ -37,5 +38,11 @@ ObtainedRemoteLink obtainRemoteLink(std::unique_ptr<CncClient>& held, const Conf
 
 // "Failed to connect to CNC "<name>". Press 'Help' for more information."
 std::string remoteConnectFailureText(const ConfigRecord& config);
+
+// An IPv4 address, dotted or a host name to look up, in host byte order; nothing when it is
+// neither.
+std::optional<uint32_t> ipv4Address(const std::string& text);
+// "10.1.2.3" for an address in host byte order.
+std::string dottedAddress(uint32_t address);
 
 }  // namespace qel::remote

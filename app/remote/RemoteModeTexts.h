@@ -61,6 +61,9 @@ inline constexpr const char* kReplyNoMatch = "M NR13";
 inline constexpr const char* kReplyNotChanged = "M NR47";
 inline constexpr const char* kReplyCannotOpen = "T NP";
 inline constexpr const char* kReplyVersion = "R VNSxxxx_V4xx QEL Veva";
+// A CNC calling from an address that --allow did not name.
+inline constexpr const char* kRefusedCaller =
+    "Refused a call from %s: that address may not use remote mode.";
 inline constexpr const char* kReplyLogOn = "M OKRemote Mode QEL " QELVEVA_VERSION " Veva";
 inline constexpr const char* kVersionName = "QEL";
 

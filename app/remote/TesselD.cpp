@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace qel::remote {
@@ -104,6 +105,7 @@ void RemoteModeEngine::serve() {
             recoverFromListenFailure();
             continue;
         }
+        if (!callerAllowed()) continue;
         performRemoteCommand(session, telegram);
         display_.enableExit(true);
     }
@@ -118,9 +120,25 @@ void RemoteModeEngine::recoverFromListenFailure() {
         link_.connect(reconnectSetup_->settings, link_.leaderLength())) {
         link_.setLinkParams(reconnectSetup_->retries, reconnectSetup_->timeout,
                             reconnectSetup_->sendDelay);
+        callerChecked_ = false;
         return;
     }
     stopSignal_.wait_for(lock, kPauseAfterFailure, [this] { return stopRequested_.load(); });
+}
+
+bool RemoteModeEngine::callerAllowed() {
+    if (allowed_.empty() || callerChecked_ || link_.linkType() != DNC_LINK_TCP_SERVER) return true;
+    const std::optional<uint32_t> caller = link_.peerAddress();
+    if (caller && std::find(allowed_.begin(), allowed_.end(), *caller) != allowed_.end()) {
+        callerChecked_ = true;
+        return true;
+    }
+    const std::string who = caller ? dottedAddress(*caller) : std::string("an unknown address");
+    display_.logLine(printfText(text::kRefusedCaller, who.c_str()));
+    // Hang up without an answer; a server link made for remote mode waits for the next call.
+    link_.disconnect();
+    recoverFromListenFailure();
+    return false;
 }
 
 }  // namespace qel::remote

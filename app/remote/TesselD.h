@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace qel::remote {
 
@@ -30,6 +31,10 @@ class RemoteModeEngine {
     // A TCP server link made for remote mode: when the CNC hangs up, wait for the next call by
     // connecting again with this setup (without it the worker only logs the failure).
     void reconnectWith(RemoteLinkSetup setup);
+
+    // Only CNCs calling from these addresses (host byte order) are served; empty: any. A call
+    // from another address is logged and hung up on, and the next call awaited.
+    void allowOnly(std::vector<uint32_t> addresses) { allowed_ = std::move(addresses); }
 
     // Reserves the port (the status line tells whether that worked), clears old link errors
     // and starts the worker.
@@ -55,6 +60,8 @@ class RemoteModeEngine {
     // After a failed receive: a TCP server link waits for the next call; any link pauses
     // briefly so that a broken line does not spin. Exit cuts the pause short.
     void recoverFromListenFailure();
+    // False (after the log line and hanging up) when the CNC on the line may not be served.
+    bool callerAllowed();
 
     CncClient& link_;
     RemoteModeDisplay& display_;
@@ -71,6 +78,8 @@ class RemoteModeEngine {
     std::condition_variable stopSignal_;
     std::string servedFolder_;
     std::optional<RemoteLinkSetup> reconnectSetup_;
+    std::vector<uint32_t> allowed_;  // set before start()
+    bool callerChecked_ = false;     // worker only: the caller of this connection was checked
 };
 
 }  // namespace qel::remote

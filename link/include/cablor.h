@@ -55,6 +55,7 @@ extern "C" {
 #define DNC_FLAG_STATUS_NOTIFY 0x10 /* accepted by DncTransfer/DncListen; no effect */
 #define DNC_FLAG_NO_LOGIN 0x20      /* DncConnectEx skips the login handshake */
 #define DNC_FLAG_KEEP_LISTENER 0x40 /* TCP server: keep the listening socket for later handles */
+#define DNC_FLAG_BIND_ADDRESS 0x80  /* TCP server: listen on ipAddress/hostName, not on any */
 
 /* Parameter ids (DncSetParamEx / DncGetParamEx). "serial": link types 0, 1, 2, 6 only. */
 #define DNC_PARAM_LINK_TYPE 0     /* get */

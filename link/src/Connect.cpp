@@ -52,7 +52,14 @@ SocketPtr serverSocket(const DncConnectParams& p, TcpError* error) {
         return kept;
     }
     int backlog = (p.flags & DNC_FLAG_KEEP_LISTENER) ? 10 : 1;
-    return tcpListen(p.port, backlog, error);
+    if ((p.flags & DNC_FLAG_BIND_ADDRESS) == 0) return tcpListen(p.port, backlog, error);
+    // Only the CNCs that reach this address get an answer, not every network of the machine.
+    in_addr local{};
+    if (!resolveAddress(p.ipAddress, p.hostName, &local)) {
+        *error = TcpError::Resolve;
+        return nullptr;
+    }
+    return tcpListen(p.port, backlog, error, &local);
 }
 
 bool exchangeLogin(int32_t handle, char* reply, int32_t* length, const char* telegram) {

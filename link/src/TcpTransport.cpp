@@ -81,6 +81,10 @@ MessageResult readExactly(const Socket& socket, uint8_t* out, size_t count, int 
 
 }  // namespace
 
+bool resolveAddress(uint32_t ipAddress, const char* hostName, in_addr* out) {
+    return resolve(ipAddress, hostName, out);
+}
+
 SocketPtr tcpConnect(uint32_t ipAddress, const char* hostName, int port, TcpError* error) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -107,7 +111,7 @@ SocketPtr tcpConnect(uint32_t ipAddress, const char* hostName, int port, TcpErro
     return socket;
 }
 
-SocketPtr tcpListen(int port, int backlog, TcpError* error) {
+SocketPtr tcpListen(int port, int backlog, TcpError* error, const in_addr* bindTo) {
     SocketPtr socket = newStreamSocket();
     if (!socket) {
         *error = TcpError::Socket;
@@ -118,7 +122,7 @@ SocketPtr tcpListen(int port, int backlog, TcpError* error) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_addr.s_addr = bindTo ? bindTo->s_addr : htonl(INADDR_ANY);
     if (::bind(socket->fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 ||
         ::listen(socket->fd(), backlog) < 0 ||
         ::fcntl(socket->fd(), F_SETFL, ::fcntl(socket->fd(), F_GETFL) | O_NONBLOCK) < 0) {

@@ -20,10 +20,13 @@ enum class TcpError { None = 0, Resolve = 21, Socket = 22, Connect = 23 };
 
 // Connects to ipAddress (host byte order) when it is non-zero and hostName is null, else to
 // hostName as a dotted address or a name looked up. Switches TCP no-delay on.
+// The IPv4 address of hostName (dotted or a name to look up), else of ipAddress (host order).
+bool resolveAddress(uint32_t ipAddress, const char* hostName, in_addr* out);
+
 SocketPtr tcpConnect(uint32_t ipAddress, const char* hostName, int port, TcpError* error);
 
 // A new listening socket on any local address (backlog 10 or 1).
-SocketPtr tcpListen(int port, int backlog, TcpError* error);
+SocketPtr tcpListen(int port, int backlog, TcpError* error, const in_addr* bindTo = nullptr);
 
 // Accepts one connection; null on failure or when wakeup is signalled first. Stores the peer
 // address. Several handles may wait on one kept listening socket: the one that loses the race

@@ -7,6 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <regex>
 #include <sstream>
@@ -32,9 +37,12 @@ struct QelServe : ::testing::Test {
         std::filesystem::create_directory(store);
     }
     // qel serving the folder, once it listens.
-    std::unique_ptr<ChildProcess> startServing() {
-        auto qel = std::make_unique<ChildProcess>(std::vector<std::string>{
-            QEL_PROGRAM, "-i", "127.0.0.1:" + std::to_string(port), "serve", served.string()});
+    std::unique_ptr<ChildProcess> startServing(std::vector<std::string> options = {},
+                                               const std::string& host = "127.0.0.1") {
+        std::vector<std::string> argv{QEL_PROGRAM, "-i", host + ":" + std::to_string(port), "serve"};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.push_back(served.string());
+        auto qel = std::make_unique<ChildProcess>(argv);
         EXPECT_TRUE(qel->waitForLine(Stream::Err, "qel: serving", kLimit));
         return qel;
     }
@@ -71,6 +79,52 @@ TEST_F(QelServe, ServesCallsUntilInterruptedWithTimeStampedLogLines) {
     EXPECT_GE(count, 4);
     EXPECT_NE(result.out.find(" Connected to CNC: Mill 2\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find(" Closing server. Please wait...\n"), std::string::npos);
+}
+
+TEST_F(QelServe, ACallerNotAllowedIsRefusedWithALogLineAndAnAllowedOneIsServed) {
+    testing::writeFile(served / "PROG1.PM", "O1\nM30\n");
+    auto qel = startServing({"--allow", "127.0.0.9"});
+    const ChildProcess::Result refused = call({"dir *.PM"});
+    EXPECT_EQ(refused.out.find("entry: 0 PROG1.PM"), std::string::npos) << refused.out;
+    EXPECT_TRUE(qel->waitForLine(
+        Stream::Out, "Refused a call from 127.0.0.1: that address may not use remote mode.",
+        kLimit));
+    qel->kill(SIGINT);
+    qel->finish(kLimit);
+
+    qel = startServing({"--allow", "127.0.0.9", "--allow", "127.0.0.1"});
+    const ChildProcess::Result served = call({"dir *.PM"});
+    EXPECT_NE(served.out.find("entry: 0 PROG1.PM"), std::string::npos) << served.out;
+    qel->kill(SIGINT);
+    EXPECT_EQ(qel->finish(kLimit).exitStatus, 0);
+}
+
+TEST_F(QelServe, ListensOnlyOnTheGivenAddressAndSaysWhenAnyoneMayCall) {
+    auto qel = std::make_unique<ChildProcess>(std::vector<std::string>{
+        QEL_PROGRAM, "-i", "127.0.0.2:" + std::to_string(port), "serve", served.string()});
+    const auto said = qel->waitForLine(Stream::Err, "any machine that reaches this port", kLimit);
+    EXPECT_TRUE(said.has_value());
+    // Not on 127.0.0.1: a CNC calling there finds nobody.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_NE(::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(probe);
+    address.sin_addr.s_addr = htonl(0x7f000002);
+    const int reached = ::socket(AF_INET, SOCK_STREAM, 0);
+    EXPECT_EQ(::connect(reached, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(reached);
+    qel->kill(SIGINT);
+    qel->finish(kLimit);
+}
+
+TEST_F(QelServe, AllowWithoutAnAddressIsAUsageError) {
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(runQel({"-i", "127.0.0.1:" + std::to_string(port), "serve", "--allow"}, out, err), 2);
+    EXPECT_NE(err.str().find("--allow needs an IPv4 address"), std::string::npos) << err.str();
 }
 
 TEST_F(QelServe, TermEndsARunningReceiveAbortedAndLeavesNoPartialFile) {
