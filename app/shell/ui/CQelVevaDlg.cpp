@@ -41,7 +41,7 @@ constexpr const char* kAttemptingText = "Attempting to connect to CNC...";
 constexpr const char* kReadyText = "Ready";
 // The connect-failure box: OK and Help, stop icon.
 constexpr uint32_t kConnectFailureFlags = kRequestOk | kRequestHelp | kRequestStopIcon;
-constexpr int kConnectPollMs = 20;
+constexpr int kConnectPollMs = 5;  // only while a connect runs
 constexpr int kPictureSize = 32;
 
 QString fromStd(const std::string& text) {

@@ -20,6 +20,7 @@ constexpr const char* kUsage =
     "                    \"Command line\" configuration\n"
     "  -c CAPTION        the configuration's name in the window title\n"
     "  STARTUP-FILE      lines \"Connect = ADDRESS PORT\" and \"Caption = TEXT\"\n"
+    "  --check-connection  start, connect, and end with status 0 once connected (1 if not)\n"
     "  --version, --help print and exit\n"
     "Environment: QELVEVA_CFG (settings file), CABLOR_COM1..4 (serial devices), QELVEVA_TRACE=1\n";
 }  // namespace
@@ -52,9 +53,23 @@ int runQelVeva(int argc, const char* const* argv) {
     choices.port = commandLine.m_iPortNumber;
     choices.caption = commandLine.m_strCaption;
     choices.showSplash = commandLine.m_bShowSplash;
+    bool checkOnly = false;
+    for (int i = 1; i < argc; ++i)
+        checkOnly = checkOnly || std::string_view(argv[i]) == "--check-connection";
+    int status = 0;
+    if (checkOnly) {
+        // The window shows, connects, and the program ends: a start-up check for scripts.
+        prompter.presetAlways(true);
+        QObject::connect(&window, &CQelVevaDlg::connectFinished, &window, [&](bool connected) {
+            status = connected ? 0 : 1;
+            window.close();
+        });
+    }
     window.initialise(choices, resolveSettingsFile(desktopProgramFile()).string());
     window.show();
-    return window.exec() == QDialog::Accepted ? 0 : 0;
+    if (checkOnly && !window.connecting()) return 1;
+    window.exec();
+    return status;
 }
 
 }  // namespace qel::ui
