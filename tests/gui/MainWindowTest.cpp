@@ -126,6 +126,34 @@ class MainWindowTest : public QObject {
         QCOMPARE(window->connectionText(), QStringLiteral("Not Connected"));
     }
 
+    void aDamagedSettingsFileIsToldOnceAndKeptAsItIs() {
+        // The built-in "Default" connects to COM1 at start: a device that is not there fails
+        // at once.
+        ::setenv("CABLOR_COM1", "/nonexistent/qelveva-test-port", 1);
+        TempFolder folder;
+        const std::string file = folder.str() + "QelVeva.cfg";
+        folder.write("QelVeva.cfg", "not a settings file");
+        Prompter prompter;
+        prompter.presetAlways(true);
+        CQelVevaDlg window(prompter);
+        StartupChoices choices;
+        choices.showSplash = false;
+        window.initialise(choices, file);
+        QCOMPARE(prompter.asked(),
+                 QStringList{QStringLiteral(
+                     "Failed to open settings file, resetting to the default value.")});
+        QCOMPARE(folder.read("QelVeva.cfg").value_or(""), std::string("not a settings file"));
+        QVERIFY(window.windowTitle().startsWith(QStringLiteral("Vantor 4.10 Veva - ")));
+        window.close();
+
+        // A first start without any file writes the built-in configurations once.
+        std::filesystem::remove(file);
+        CQelVevaDlg first(prompter);
+        first.initialise(choices, file);
+        QCOMPARE(std::filesystem::file_size(file), std::uintmax_t{18684});
+        first.close();
+    }
+
     void enterOpensTheFocusedItemInsteadOfClosing() {
         Prompter prompter;
         prompter.presetAlways(true);

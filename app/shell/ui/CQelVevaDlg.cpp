@@ -337,7 +337,10 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
     if (!choices.ipAddress.empty()) {
         LoadCommandLineConfig(store, choices.ipAddress, choices.port, choices.caption, config);
     } else {
-        store.GetCurrentConfig(config, false);
+        // A first start writes the built-in configurations, so the reset message comes once;
+        // a damaged file is never overwritten: it stays for the operator to look at.
+        std::error_code missing;
+        store.GetCurrentConfig(config, !std::filesystem::exists(file, missing) && !missing);
     }
     session_.setConfig(config);
     setWindowTitle(fromStd(session_.title()));
