@@ -32,7 +32,7 @@ namespace {
 
 // After this many pieces the rest of the stream goes in one, so that an input of single bytes
 // stays fast.
-constexpr size_t kMaxPieces = 64;
+constexpr size_t kMaxPieces = 16;
 // No CNC announces more; beyond it the receiver may give the connection up unread.
 constexpr uint32_t kLongestAnnounced = 64 * 1024;
 constexpr int kTimeouts[4] = {-1, 0, 2000, 5000};
