@@ -72,8 +72,11 @@ ProgramSplitter::Step ProgramSplitter::atLineStart() {
 }
 
 size_t ProgramSplitter::digitRun(size_t from) const {
+    // A run is cut after kMaxDigits whether or not its end has come: otherwise a long block
+    // number would name its program after all its digits in one block and after the first
+    // kMaxDigits when cut into several.
     size_t end = from;
-    while (end < held_.size() && isDigit(held_[end])) ++end;
+    while (end < held_.size() && end - from < kMaxDigits && isDigit(held_[end])) ++end;
     if (end == held_.size() && !ended_ && end - from < kMaxDigits) return std::string::npos;
     return end - from;
 }

@@ -35,6 +35,8 @@ class ProgramSplitter {
 
     // A header line longer than this is cut here; the rest of its line is dropped.
     static constexpr size_t kMaxHeaderLength = 300;
+    // A block number that names a program has at most this many digits; the rest of a longer
+    // run stays in its line.
     static constexpr size_t kMaxDigits = 300;
     static constexpr int kFirstProgramNumber = 9000;
 
@@ -58,8 +60,8 @@ class ProgramSplitter {
     Step dropRestOfHeader();
     bool emit(size_t count);
     void consume(size_t count) { held_.erase(0, count); }
-    // Length of the digit run at from; npos when it runs to the end of what is held and more
-    // may come.
+    // Length of the digit run at from, at most kMaxDigits; npos when it runs to the end of what
+    // is held, is shorter than that and more may come.
     size_t digitRun(size_t from) const;
 
     Sink& sink_;

@@ -121,6 +121,20 @@ TEST(ProgramSplitter, ALongHeaderIsCutAtTheSamePlaceWhereverTheBlocksAreCut) {
     EXPECT_EQ(split(stream, 300), whole);
 }
 
+TEST(ProgramSplitter, ABlockNumberLongerThanTheLongestRunNamesItsProgramAfterItsFirstDigits) {
+    const std::string digits = "9" + std::string(ProgramSplitter::kMaxDigits + 99, '1');
+    const std::string named = digits.substr(0, ProgramSplitter::kMaxDigits) + ".PM";
+    // In block-number mode, and on the line after the first short header.
+    const std::string later = "%PM\r\nN10\r\nN" + digits + " X\r\nN20\r\n";
+    const Programs whole = split(later);
+    EXPECT_EQ(whole, (Programs{{"PM.PM", "N10\r\n"}, {named, "N" + digits + " X\r\nN20\r\n"}}));
+    EXPECT_EQ(split(later, 1), whole);
+    EXPECT_EQ(split(later, 64), whole);
+    const std::string first = "%PM\r\nN" + digits + "\r\n";
+    EXPECT_EQ(split(first), (Programs{{named, "N" + digits + "\r\n"}}));
+    EXPECT_EQ(split(first, 1), split(first));
+}
+
 TEST(ProgramSplitter, NulBytesAndLoneLineEndsAreData) {
     const std::string data("%PM9\r\nA\0B\r\rC\n\nD", 15);
     EXPECT_EQ(split(data), (Programs{{"9.PM", std::string("A\0B\r\rC\n\nD", 9)}}));
