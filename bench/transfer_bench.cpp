@@ -8,26 +8,44 @@
 // a loop on the main thread ran 10 to 15 % faster than the same loop on any other thread,
 // which says where the scheduler puts threads, not what the engine costs.
 //
-// Run: build/bench/transfer_bench (cncsim is found next to it in build/sim/).
+// Receiving and sending 10 MiB over TCP loopback against the framed ping-pong itself: a raw
+// socket speaking the same telegrams to the same cncsim ("PT" answered "M RT", "T NB" answered
+// by each block, "T FD", "M OK"; "PR" answered "M RR", each block answered "T NB", "T FD"
+// answered "M OK"), one send per message and one buffer filled by each recv, no login. The
+// machine's side is the same for all three, so the ratios client/ping-pong and
+// engine/ping-pong are what the PC side costs on top of the wire. Each of the three has a
+// connection of its own, set up before its clock starts; its time for a one-block memory is
+// taken off its time for the 10 MiB, which leaves the cost per block without the fixed costs
+// (the thread, the local file, the opening and closing exchanges).
+//
+// Run: build/bench/transfer_bench (cncsim is found next to it in build/sim/); only the 10 MiB
+// comparisons: --benchmark_filter=PingPong
 #include "client/QelComC.h"
 #include "transfer/Download.h"
 #include "transfer/Upload.h"
 
+#include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -40,14 +58,17 @@ using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr size_t kMemoryBytes = 1 << 20;
+constexpr size_t kLongMemoryBytes = 10 << 20;
+// cncsim's default block, and what the client sends per block on a TCP link.
+constexpr size_t kBlockPayload = 124;
 
-std::string memoryText() {
+std::string memoryText(size_t bytes = kMemoryBytes) {
     std::string text;
-    for (int n = 10; text.size() < kMemoryBytes; n += 10) {
+    for (int n = 10; text.size() < bytes; n += 10) {
         text += "N" + std::to_string(n) + " G1 X" + std::to_string(n % 997) + ".125 Y-" +
                 std::to_string(n % 331) + ".5 F1200\r\n";
     }
-    text.resize(kMemoryBytes);
+    text.resize(bytes);
     return text;
 }
 
@@ -61,7 +82,7 @@ class Simulator {
   public:
     explicit Simulator(const std::vector<std::string>& line)
         : store_(makeFolder("qel-bench-store-")) {
-        std::ofstream(store_ / "BIG.PM", std::ios::binary) << memoryText();
+        store("BIG.PM", memoryText());
         std::vector<std::string> args = {CNCSIM_PROGRAM, "--quiet", "--store", store_.string()};
         args.insert(args.end(), line.begin(), line.end());
         std::vector<char*> argv;
@@ -86,6 +107,10 @@ class Simulator {
         if (out_ >= 0) ::close(out_);
         std::error_code ignored;
         fs::remove_all(store_, ignored);
+    }
+    // A memory for the machine to send; cncsim reads its store at each request.
+    void store(const std::string& fileName, const std::string& text) {
+        std::ofstream(store_ / fileName, std::ios::binary) << text;
     }
     // The rest of the first output line that starts with prefix.
     std::optional<std::string> line(const std::string& prefix) {
@@ -158,19 +183,22 @@ double seconds(Clock::duration elapsed) {
     return std::chrono::duration<double>(elapsed).count();
 }
 
-bool bareReceive(qel::CncClient& client) {
-    if (!client.readOpen("BIG.PM")) return false;
+// The command client's block exchanges in a loop, the data kept in memory.
+bool clientReceive(qel::CncClient& client, const std::string& name = "BIG.PM",
+                   size_t expected = kMemoryBytes) {
+    if (!client.readOpen(name)) return false;
     size_t bytes = 0;
     while (client.transferState() != qel::TransferState::Idle) {
         const qel::BlockResult block = client.readBlock();
         if (!block.ok()) return false;
         bytes += block.text.size();
     }
-    return bytes == kMemoryBytes;
+    return bytes == expected;
 }
 
-bool bareSend(qel::CncClient& client, const std::string& text) {
-    if (!client.writeOpen("BARE.PM")) return false;
+bool clientSend(qel::CncClient& client, std::string_view text,
+                const std::string& name = "BARE.PM") {
+    if (!client.writeOpen(name)) return false;
     const size_t payload = static_cast<size_t>(client.blockPayload());
     const std::string_view all(text);
     for (size_t at = 0; at < all.size(); at += payload) {
@@ -225,7 +253,7 @@ void BM_Receive(benchmark::State& state) {
             qel::DownloadEngine download(*client, op, {"BIG.PM"}, 0, folder.string());
             const auto start = Clock::now();
             ok = engineTurn ? runEngine(download)
-                            : onItsOwnThread([&] { return bareReceive(*client); });
+                            : onItsOwnThread([&] { return clientReceive(*client); });
             (engineTurn ? taken : bare) += seconds(Clock::now() - start);
         }
         if (!ok) {
@@ -266,7 +294,7 @@ void BM_Send(benchmark::State& state) {
             qel::UploadEngine upload(*client, op, {"SENT.PM"}, 0, folder.string());
             const auto start = Clock::now();
             ok = engineTurn ? runEngine(upload)
-                            : onItsOwnThread([&] { return bareSend(*client, text); });
+                            : onItsOwnThread([&] { return clientSend(*client, text); });
             (engineTurn ? taken : bare) += seconds(Clock::now() - start);
         }
         if (!ok) {
@@ -278,6 +306,316 @@ void BM_Send(benchmark::State& state) {
         ++runs;
     }
     if (runs > 0) report(state, bare, engine, runs);
+    fs::remove_all(folder);
+}
+
+// The framed ping-pong with nothing around it: a raw socket to cncsim, each message framed
+// into one buffer and sent with one call, each reply taken from one buffer that every recv
+// fills with what the socket has. No login: cncsim answers without one.
+class PingPong {
+  public:
+    explicit PingPong(int port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in cnc{};
+        cnc.sin_family = AF_INET;
+        cnc.sin_port = htons(static_cast<uint16_t>(port));
+        cnc.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&cnc), sizeof cnc) != 0) {
+            ::close(fd_);
+            fd_ = -1;
+            return;
+        }
+        int on = 1;
+        ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    ~PingPong() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    PingPong(const PingPong&) = delete;
+    PingPong& operator=(const PingPong&) = delete;
+    bool connected() const { return fd_ >= 0; }
+
+    // One message: code and data framed together.
+    bool send(std::string_view code, std::string_view data = {}) {
+        const size_t length = code.size() + data.size();
+        if (length > kMessage) return false;
+        const uint32_t wire = htonl(static_cast<uint32_t>(length));
+        std::memcpy(out_.data(), &wire, 4);
+        std::memcpy(out_.data() + 4, code.data(), code.size());
+        if (!data.empty()) std::memcpy(out_.data() + 4 + code.size(), data.data(), data.size());
+        return ::send(fd_, out_.data(), 4 + length, MSG_NOSIGNAL) ==
+               static_cast<ssize_t>(4 + length);
+    }
+    // The next message; it stays valid until the next call. Empty on failure.
+    std::optional<std::string_view> receive() {
+        for (;;) {
+            if (end_ - begin_ >= 4) {
+                uint32_t wire;
+                std::memcpy(&wire, in_.data() + begin_, 4);
+                const size_t length = ntohl(wire);
+                if (length > kMessage) return std::nullopt;
+                if (end_ - begin_ >= 4 + length) {
+                    const std::string_view message(in_.data() + begin_ + 4, length);
+                    begin_ += 4 + length;
+                    return message;
+                }
+            }
+            std::memmove(in_.data(), in_.data() + begin_, end_ - begin_);
+            end_ -= begin_;
+            begin_ = 0;
+            const ssize_t got = ::recv(fd_, in_.data() + end_, in_.size() - end_, 0);
+            if (got <= 0) return std::nullopt;
+            end_ += static_cast<size_t>(got);
+        }
+    }
+    std::optional<std::string_view> exchange(std::string_view code, std::string_view data = {}) {
+        if (!send(code, data)) return std::nullopt;
+        return receive();
+    }
+
+  private:
+    static constexpr size_t kMessage = 1024;
+    int fd_ = -1;
+    std::array<char, 4 + kMessage> out_{};
+    std::array<char, 16 * 1024> in_{};
+    size_t begin_ = 0;
+    size_t end_ = 0;
+};
+
+bool replyIs(const std::optional<std::string_view>& reply, std::string_view code) {
+    return reply && reply->starts_with(code);
+}
+
+bool pingPongReceive(PingPong& cnc, const std::string& name, size_t expected) {
+    const std::string type = name.substr(name.rfind('.') + 1);
+    if (!replyIs(cnc.exchange("PT" + type + name.substr(0, name.rfind('.'))), "M RT")) {
+        return false;
+    }
+    size_t bytes = 0;
+    for (;;) {
+        const std::optional<std::string_view> reply = cnc.exchange("T NB");
+        if (replyIs(reply, "R ")) {
+            bytes += reply->size() - 4;
+        } else if (replyIs(reply, "T FD")) {
+            return cnc.send("M OK") && bytes == expected;
+        } else {
+            return false;
+        }
+    }
+}
+
+bool pingPongSend(PingPong& cnc, std::string_view text, const std::string& name) {
+    const std::string type = name.substr(name.rfind('.') + 1);
+    if (!replyIs(cnc.exchange("PR" + type + name.substr(0, name.rfind('.'))), "M RR")) {
+        return false;
+    }
+    const std::string code = "R " + type;
+    for (size_t at = 0; at < text.size(); at += kBlockPayload) {
+        if (!replyIs(cnc.exchange(code, text.substr(at, kBlockPayload)), "T NB")) return false;
+    }
+    return replyIs(cnc.exchange("T FD"), "M OK");
+}
+
+enum class Side { PingPong, Client, Engine };
+constexpr std::array<Side, 3> kSides = {Side::PingPong, Side::Client, Side::Engine};
+
+// cncsim on TCP loopback with room for every memory the comparison sends; its port.
+std::unique_ptr<Simulator> startTcpSimulator(int& port) {
+    auto sim = std::make_unique<Simulator>(
+        std::vector<std::string>{"--tcp-listen", "127.0.0.1:0", "--capacity", "268435456"});
+    const auto address = sim->line("listening on ");
+    if (!address) return nullptr;
+    port = std::stoi(address->substr(address->rfind(':') + 1));
+    return sim;
+}
+
+std::unique_ptr<qel::CncClient> connectClient(int port) {
+    qel::LinkSettings settings;
+    settings.linkType = DNC_LINK_TCP_CLIENT;
+    settings.hostName = "127.0.0.1";
+    settings.port = port;
+    settings.flags = DNC_FLAG_RESERVE;
+    auto client = std::make_unique<qel::CncClient>(settings, 0);
+    if (!client->isConnected()) return nullptr;
+    client->setLinkParams(2, 2, 0);
+    return client;
+}
+
+// The seconds each transfer took, the memories in the order given, each on a thread of its
+// own as the engine's worker runs. prepare(name) runs before the clock starts. Empty when
+// something failed.
+template <typename Prepare, typename Transfer>
+std::vector<double> timedOnOwnThread(const std::vector<std::string>& names, Prepare prepare,
+                                     Transfer transfer) {
+    std::vector<double> taken;
+    for (const std::string& name : names) {
+        if (!prepare(name)) return {};
+        const auto start = Clock::now();
+        if (!onItsOwnThread([&] { return transfer(name); })) return {};
+        taken.push_back(seconds(Clock::now() - start));
+    }
+    return taken;
+}
+
+// One round: each side receives the one-block memory and the 10 MiB one; the sides take turns
+// in an order that moves on each round. Gives the seconds per side with the one-block time
+// taken off, or an empty vector.
+std::vector<double> receiveRound(int port, int round, const fs::path& folder) {
+    const std::vector<std::string> names = {"TINY.PM", "HUGE.PM"};
+    const std::vector<size_t> sizes = {kBlockPayload, kLongMemoryBytes};
+    auto expected = [&](const std::string& name) { return name == names[0] ? sizes[0] : sizes[1]; };
+    SilentOperator op;
+    std::vector<double> perSide(kSides.size(), 0.0);
+    for (size_t turn = 0; turn < kSides.size(); ++turn) {
+        const size_t index = (turn + static_cast<size_t>(round)) % kSides.size();
+        std::vector<double> taken;
+        if (kSides[index] == Side::PingPong) {
+            PingPong cnc(port);
+            taken = timedOnOwnThread(
+                names, [&](const std::string&) { return replyIs(cnc.exchange("M FR"), "R FR"); },
+                [&](const std::string& name) {
+                    return pingPongReceive(cnc, name, expected(name));
+                });
+        } else {
+            auto client = connectClient(port);
+            if (!client) return {};
+            if (kSides[index] == Side::Client) {
+                taken = timedOnOwnThread(
+                    names, [&](const std::string&) { return client->freeMemory() >= 0; },
+                    [&](const std::string& name) {
+                        return clientReceive(*client, name, expected(name));
+                    });
+            } else {
+                for (const std::string& name : names) {
+                    client->freeMemory();
+                    qel::DownloadEngine download(*client, op, {name}, 0, folder.string());
+                    const auto start = Clock::now();
+                    const bool ok = runEngine(download);
+                    taken.push_back(seconds(Clock::now() - start));
+                    std::error_code ignored;
+                    fs::remove(folder / name, ignored);
+                    if (!ok) return {};
+                }
+            }
+        }
+        if (taken.size() != names.size()) return {};
+        perSide[index] = taken[1] - taken[0];
+    }
+    return perSide;
+}
+
+std::vector<double> sendRound(int port, int round, const fs::path& folder,
+                              const std::string& text) {
+    SilentOperator op;
+    std::vector<double> perSide(kSides.size(), 0.0);
+    const std::string_view tiny = std::string_view(text).substr(0, kBlockPayload);
+    for (size_t turn = 0; turn < kSides.size(); ++turn) {
+        const size_t index = (turn + static_cast<size_t>(round)) % kSides.size();
+        // Each side sends under names of its own, deleted on the CNC before the clock starts.
+        const std::string prefix = index == 0 ? "BARE" : index == 1 ? "LOOP" : "SENT";
+        const std::vector<std::string> names = {prefix + "1.PM", prefix + ".PM"};
+        auto dataOf = [&](const std::string& name) {
+            return name == names[0] ? tiny : std::string_view(text);
+        };
+        std::vector<double> taken;
+        if (kSides[index] == Side::PingPong) {
+            PingPong cnc(port);
+            taken = timedOnOwnThread(
+                names,
+                [&](const std::string& name) {
+                    return cnc.exchange("MCPM" + name.substr(0, name.rfind('.'))).has_value();
+                },
+                [&](const std::string& name) { return pingPongSend(cnc, dataOf(name), name); });
+        } else {
+            auto client = connectClient(port);
+            if (!client) return {};
+            if (kSides[index] == Side::Client) {
+                taken = timedOnOwnThread(
+                    names,
+                    [&](const std::string& name) {
+                        client->deleteMemory(name);
+                        return true;
+                    },
+                    [&](const std::string& name) {
+                        return clientSend(*client, dataOf(name), name);
+                    });
+            } else {
+                for (const std::string& name : names) {
+                    client->deleteMemory(name);
+                    qel::UploadEngine upload(*client, op, {name}, 0, folder.string());
+                    const auto start = Clock::now();
+                    const bool ok = runEngine(upload);
+                    taken.push_back(seconds(Clock::now() - start));
+                    if (!ok) return {};
+                }
+            }
+        }
+        if (taken.size() != names.size()) return {};
+        perSide[index] = taken[1] - taken[0];
+    }
+    return perSide;
+}
+
+// Per repetition: the milliseconds of each side for 10 MiB without the fixed costs, and the
+// ratios to the ping-pong; the aggregates give their medians.
+void reportRound(benchmark::State& state, const std::vector<double>& perSide) {
+    state.counters["pingpong_ms"] = perSide[0] * 1e3;
+    state.counters["client_ms"] = perSide[1] * 1e3;
+    state.counters["engine_ms"] = perSide[2] * 1e3;
+    state.counters["client_x"] = perSide[1] / perSide[0];
+    state.counters["engine_x"] = perSide[2] / perSide[0];
+    state.SetBytesProcessed(static_cast<int64_t>(kLongMemoryBytes));
+}
+
+// Moves on across the repetitions, each of which calls the benchmark anew.
+int nextRound() {
+    static int round = 0;
+    return round++;
+}
+
+void BM_ReceivePingPong(benchmark::State& state) {
+    int port = 0;
+    auto sim = startTcpSimulator(port);
+    if (!sim) {
+        state.SkipWithError("cncsim did not start");
+        return;
+    }
+    const std::string text = memoryText(kLongMemoryBytes);
+    sim->store("HUGE.PM", text);
+    sim->store("TINY.PM", text.substr(0, kBlockPayload));
+    const fs::path folder = makeFolder("qel-bench-local-");
+    for (auto _ : state) {
+        const std::vector<double> perSide = receiveRound(port, nextRound(), folder);
+        if (perSide.empty()) {
+            state.SkipWithError("receive failed");
+            break;
+        }
+        state.SetIterationTime(perSide[2]);
+        reportRound(state, perSide);
+    }
+    fs::remove_all(folder);
+}
+
+void BM_SendPingPong(benchmark::State& state) {
+    int port = 0;
+    auto sim = startTcpSimulator(port);
+    if (!sim) {
+        state.SkipWithError("cncsim did not start");
+        return;
+    }
+    const std::string text = memoryText(kLongMemoryBytes);
+    const fs::path folder = makeFolder("qel-bench-local-");
+    std::ofstream(folder / "SENT.PM", std::ios::binary) << text;
+    std::ofstream(folder / "SENT1.PM", std::ios::binary) << text.substr(0, kBlockPayload);
+    for (auto _ : state) {
+        const std::vector<double> perSide = sendRound(port, nextRound(), folder, text);
+        if (perSide.empty()) {
+            state.SkipWithError("send failed");
+            break;
+        }
+        state.SetIterationTime(perSide[2]);
+        reportRound(state, perSide);
+    }
     fs::remove_all(folder);
 }
 
@@ -298,6 +636,19 @@ BENCHMARK(BM_Send)
     ->UseManualTime()
     ->Iterations(3)
     ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+// 10 MiB over TCP loopback: ping-pong, client loop and engine, one round per repetition.
+BENCHMARK(BM_ReceivePingPong)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(11)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SendPingPong)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(11)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
 
