@@ -35,8 +35,8 @@ using qel::testing::FakeReply;
 
 namespace {
 
-constexpr std::array kLinkTypes = {DNC_LINK_RXA2,          DNC_LINK_TCP_CLIENT,
-                                   DNC_LINK_TCP_SERVER,    DNC_LINK_DATAIO_RTSCTS,
+constexpr std::array kLinkTypes = {DNC_LINK_RXA2,           DNC_LINK_TCP_CLIENT,
+                                   DNC_LINK_TCP_SERVER,     DNC_LINK_DATAIO_RTSCTS,
                                    DNC_LINK_DATAIO_XONXOFF, DNC_LINK_DATAIO_CTS};
 constexpr std::array kMaxTelegrams = {DNC_MAX_MESSAGE, 128, 124, 5, 4, 0, -3, 4096};
 constexpr size_t kMaxSteps = 96;

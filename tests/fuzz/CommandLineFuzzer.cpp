@@ -6,8 +6,8 @@
 // is reported.
 //
 // Input: the parameters, separated by NUL bytes. Every path stays in the fuzzer's own folder:
-// each plain parameter but an empty one is put below it (absolute then, and so still no flag) and ".." is taken
-// out.
+// each plain parameter but an empty one is put below it (absolute then, and so still no flag) and
+// ".." is taken out.
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -33,8 +33,9 @@ struct CountedMessages final : qel::OperatorMessages {
 const std::string& folderPrefix() {
     static const std::string prefix = [] {
         const auto& folder = qel::fuzz::scratchFolder();
-        qel::fuzz::writeBytes(folder / "mill.ini",
-                              "; mill 2\r\nConnect = 192.168.1.20 19001\r\nCaption = \"Mill 2\"\r\n");
+        qel::fuzz::writeBytes(
+            folder / "mill.ini",
+            "; mill 2\r\nConnect = 192.168.1.20 19001\r\nCaption = \"Mill 2\"\r\n");
         qel::fuzz::writeBytes(folder / "caption.ini", "Caption = Lathe");
         qel::fuzz::writeBytes(folder / "port0.ini", "connect = cnc 0\n");
         qel::fuzz::writeBytes(folder / "empty.ini", "");
@@ -46,8 +47,9 @@ const std::string& folderPrefix() {
 }
 
 bool isFlag(std::string_view param) {
-    return !param.empty() && (param.front() == '-' ||
-                              (param.front() == '/' && param.find('/', 1) == std::string_view::npos));
+    return !param.empty() &&
+           (param.front() == '-' ||
+            (param.front() == '/' && param.find('/', 1) == std::string_view::npos));
 }
 
 std::string confined(std::string param) {
@@ -76,8 +78,8 @@ Parsed parse(const std::vector<std::string>& params) {
     CountedMessages messages;
     CCommandLineInfoEx info(messages);
     info.ParseCommandLine(static_cast<int>(argv.size()), argv.data());
-    return {info.m_strStartupFile, info.m_strIpAddress, info.m_strCaption, info.m_iPortNumber,
-            info.m_bShowSplash, messages.shown};
+    return {info.m_strStartupFile, info.m_strIpAddress, info.m_strCaption,
+            info.m_iPortNumber,    info.m_bShowSplash,  messages.shown};
 }
 
 void check(bool holds) {

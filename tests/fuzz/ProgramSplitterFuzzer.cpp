@@ -70,8 +70,8 @@ Programs splitInBlocks(std::string_view stream, const uint8_t* lengths, size_t l
 }
 
 bool isDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(),
-                                        [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 void checkName(const std::string& name) {

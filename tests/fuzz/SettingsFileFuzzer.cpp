@@ -50,7 +50,8 @@ const std::filesystem::path& settingsFile() {
 }
 
 std::string fileBytes(const uint8_t* data, size_t size) {
-    if ((data[0] & 0x01) != 0) return std::string(reinterpret_cast<const char*>(data + 1), size - 1);
+    if ((data[0] & 0x01) != 0)
+        return std::string(reinterpret_cast<const char*>(data + 1), size - 1);
     const SettingsImage builtIn = builtInConfigList(kProgramFolder);
     std::string bytes(reinterpret_cast<const char*>(&builtIn), sizeof builtIn);
     if (size < 3) return bytes;
@@ -88,7 +89,8 @@ void checkRecord(const ConfigRecord& loaded, const ConfigRecord& raw) {
     std::memcpy(texts.editor, raw.editor, sizeof raw.editor);
     std::memcpy(texts.ipAddressText, raw.ipAddressText, sizeof raw.ipAddressText);
     for (int i = 0; i < kMemoryTypeSlots; ++i) {
-        std::memcpy(texts.memoryTypes[i].name, raw.memoryTypes[i].name, sizeof raw.memoryTypes[i].name);
+        std::memcpy(texts.memoryTypes[i].name, raw.memoryTypes[i].name,
+                    sizeof raw.memoryTypes[i].name);
         std::memcpy(texts.memoryTypes[i].wildcards, raw.memoryTypes[i].wildcards,
                     sizeof raw.memoryTypes[i].wildcards);
     }
@@ -166,7 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     SettingsImage raw;
     std::memcpy(&raw, bytes.data(), sizeof raw);
-    for (int slot = 0; slot < kConfigSlots; ++slot) checkRecord(store.configs()[slot], raw.configs[slot]);
+    for (int slot = 0; slot < kConfigSlots; ++slot)
+        checkRecord(store.configs()[slot], raw.configs[slot]);
     const uint32_t selected = store.currentConfig();
     check(selected == selectableConfig(raw.configs, raw.currentConfig));
 

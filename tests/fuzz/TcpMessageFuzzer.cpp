@@ -153,9 +153,9 @@ void receiveAndCompare(const Socket& socket, const uint8_t* stream, size_t size,
             return;
         }
         const size_t kept = std::min<size_t>(announced, kMaxMessage);
-        const MessageResult expected =
-            announced > static_cast<uint32_t>(kMaxMessage) ? MessageResult::OverLong
-                                                           : MessageResult::Ok;
+        const MessageResult expected = announced > static_cast<uint32_t>(kMaxMessage)
+                                           ? MessageResult::OverLong
+                                           : MessageResult::Ok;
         if (result != expected) std::abort();
         if (length != static_cast<int>(kept)) std::abort();
         if (kept > 0 && std::memcmp(buffer.get(), stream + at + 4, kept) != 0) std::abort();

@@ -55,9 +55,9 @@ bool reference(std::string_view pattern, std::string_view name) {
 }
 
 bool equalByLowering(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lowerAscii(x) == lowerAscii(y);
+           });
 }
 
 }  // namespace
@@ -71,8 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (matchesWildcard(pattern, name) != reference(pattern, name)) std::abort();
     if (equalIgnoringCase(pattern, name) != equalByLowering(pattern, name)) std::abort();
     // Case never decides a match.
-    if (equalIgnoringCase(pattern, name) && matchesWildcard(pattern, pattern) !=
-                                                matchesWildcard(pattern, name)) {
+    if (equalIgnoringCase(pattern, name) &&
+        matchesWildcard(pattern, pattern) != matchesWildcard(pattern, name)) {
         std::abort();
     }
     return 0;

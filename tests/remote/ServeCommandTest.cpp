@@ -39,7 +39,8 @@ struct QelServe : ::testing::Test {
     // qel serving the folder, once it listens.
     std::unique_ptr<ChildProcess> startServing(std::vector<std::string> options = {},
                                                const std::string& host = "127.0.0.1") {
-        std::vector<std::string> argv{QEL_PROGRAM, "-i", host + ":" + std::to_string(port), "serve"};
+        std::vector<std::string> argv{QEL_PROGRAM, "-i", host + ":" + std::to_string(port),
+                                      "serve"};
         argv.insert(argv.end(), options.begin(), options.end());
         argv.push_back(served.string());
         auto qel = std::make_unique<ChildProcess>(argv);
