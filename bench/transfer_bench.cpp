@@ -16,7 +16,9 @@
 // engine/ping-pong are what the PC side costs on top of the wire. Each of the three has a
 // connection of its own, set up before its clock starts; its time for a one-block memory is
 // taken off its time for the 10 MiB, which leaves the cost per block without the fixed costs
-// (the thread, the local file, the opening and closing exchanges).
+// (the thread, the local file, the opening and closing exchanges). Beside the wall time, the
+// CPU time of this process (the PC side alone) and its ratios: on a shared machine the wall
+// time of the same loop wanders by a factor of three with the load and the idle states.
 //
 // Run: build/bench/transfer_bench (cncsim is found next to it in build/sim/); only the 10 MiB
 // comparisons: --benchmark_filter=PingPong
@@ -40,6 +42,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -441,34 +444,58 @@ std::unique_ptr<qel::CncClient> connectClient(int port) {
     return client;
 }
 
-// The seconds each transfer took, the memories in the order given, each on a thread of its
-// own as the engine's worker runs. prepare(name) runs before the clock starts. Empty when
+// Seconds of wall time, and of CPU time of this process: every thread of the PC side and
+// nothing of cncsim, which is a process of its own. The CPU time does not wait for wake-ups,
+// so it still tells the PC side's cost when the machine's load makes the wall time wander.
+struct Taken {
+    double wall = 0;
+    double cpu = 0;
+    Taken operator-(const Taken& other) const { return {wall - other.wall, cpu - other.cpu}; }
+};
+
+double processCpuSeconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+class Stopwatch {
+  public:
+    Taken taken() const { return {seconds(Clock::now() - wall_), processCpuSeconds() - cpu_}; }
+
+  private:
+    Clock::time_point wall_ = Clock::now();
+    double cpu_ = processCpuSeconds();
+};
+
+// The time each transfer took, the memories in the order given, each on a thread of its own
+// as the engine's worker runs. prepare(name) runs before the clock starts. Empty when
 // something failed.
 template <typename Prepare, typename Transfer>
-std::vector<double> timedOnOwnThread(const std::vector<std::string>& names, Prepare prepare,
-                                     Transfer transfer) {
-    std::vector<double> taken;
+std::vector<Taken> timedOnOwnThread(const std::vector<std::string>& names, Prepare prepare,
+                                    Transfer transfer) {
+    std::vector<Taken> taken;
     for (const std::string& name : names) {
         if (!prepare(name)) return {};
-        const auto start = Clock::now();
+        const Stopwatch clock;
         if (!onItsOwnThread([&] { return transfer(name); })) return {};
-        taken.push_back(seconds(Clock::now() - start));
+        taken.push_back(clock.taken());
     }
     return taken;
 }
 
 // One round: each side receives the one-block memory and the 10 MiB one; the sides take turns
-// in an order that moves on each round. Gives the seconds per side with the one-block time
-// taken off, or an empty vector.
-std::vector<double> receiveRound(int port, int round, const fs::path& folder) {
+// in an order that moves on each round. Gives the time per side with the one-block time taken
+// off, or an empty vector.
+std::vector<Taken> receiveRound(int port, int round, const fs::path& folder) {
     const std::vector<std::string> names = {"TINY.PM", "HUGE.PM"};
     const std::vector<size_t> sizes = {kBlockPayload, kLongMemoryBytes};
     auto expected = [&](const std::string& name) { return name == names[0] ? sizes[0] : sizes[1]; };
     SilentOperator op;
-    std::vector<double> perSide(kSides.size(), 0.0);
+    std::vector<Taken> perSide(kSides.size());
     for (size_t turn = 0; turn < kSides.size(); ++turn) {
         const size_t index = (turn + static_cast<size_t>(round)) % kSides.size();
-        std::vector<double> taken;
+        std::vector<Taken> taken;
         if (kSides[index] == Side::PingPong) {
             PingPong cnc(port);
             taken = timedOnOwnThread(
@@ -489,9 +516,9 @@ std::vector<double> receiveRound(int port, int round, const fs::path& folder) {
                 for (const std::string& name : names) {
                     client->freeMemory();
                     qel::DownloadEngine download(*client, op, {name}, 0, folder.string());
-                    const auto start = Clock::now();
+                    const Stopwatch clock;
                     const bool ok = runEngine(download);
-                    taken.push_back(seconds(Clock::now() - start));
+                    taken.push_back(clock.taken());
                     std::error_code ignored;
                     fs::remove(folder / name, ignored);
                     if (!ok) return {};
@@ -504,10 +531,9 @@ std::vector<double> receiveRound(int port, int round, const fs::path& folder) {
     return perSide;
 }
 
-std::vector<double> sendRound(int port, int round, const fs::path& folder,
-                              const std::string& text) {
+std::vector<Taken> sendRound(int port, int round, const fs::path& folder, const std::string& text) {
     SilentOperator op;
-    std::vector<double> perSide(kSides.size(), 0.0);
+    std::vector<Taken> perSide(kSides.size());
     const std::string_view tiny = std::string_view(text).substr(0, kBlockPayload);
     for (size_t turn = 0; turn < kSides.size(); ++turn) {
         const size_t index = (turn + static_cast<size_t>(round)) % kSides.size();
@@ -517,7 +543,7 @@ std::vector<double> sendRound(int port, int round, const fs::path& folder,
         auto dataOf = [&](const std::string& name) {
             return name == names[0] ? tiny : std::string_view(text);
         };
-        std::vector<double> taken;
+        std::vector<Taken> taken;
         if (kSides[index] == Side::PingPong) {
             PingPong cnc(port);
             taken = timedOnOwnThread(
@@ -543,9 +569,9 @@ std::vector<double> sendRound(int port, int round, const fs::path& folder,
                 for (const std::string& name : names) {
                     client->deleteMemory(name);
                     qel::UploadEngine upload(*client, op, {name}, 0, folder.string());
-                    const auto start = Clock::now();
+                    const Stopwatch clock;
                     const bool ok = runEngine(upload);
-                    taken.push_back(seconds(Clock::now() - start));
+                    taken.push_back(clock.taken());
                     if (!ok) return {};
                 }
             }
@@ -557,13 +583,19 @@ std::vector<double> sendRound(int port, int round, const fs::path& folder,
 }
 
 // Per repetition: the milliseconds of each side for 10 MiB without the fixed costs, and the
-// ratios to the ping-pong; the aggregates give their medians.
-void reportRound(benchmark::State& state, const std::vector<double>& perSide) {
-    state.counters["pingpong_ms"] = perSide[0] * 1e3;
-    state.counters["client_ms"] = perSide[1] * 1e3;
-    state.counters["engine_ms"] = perSide[2] * 1e3;
-    state.counters["client_x"] = perSide[1] / perSide[0];
-    state.counters["engine_x"] = perSide[2] / perSide[0];
+// ratios to the ping-pong, of the wall time and (cpu_) of the PC side's CPU time; the
+// aggregates give their medians.
+void reportRound(benchmark::State& state, const std::vector<Taken>& perSide) {
+    state.counters["pingpong_ms"] = perSide[0].wall * 1e3;
+    state.counters["client_ms"] = perSide[1].wall * 1e3;
+    state.counters["engine_ms"] = perSide[2].wall * 1e3;
+    state.counters["client_x"] = perSide[1].wall / perSide[0].wall;
+    state.counters["engine_x"] = perSide[2].wall / perSide[0].wall;
+    state.counters["cpu_pingpong_ms"] = perSide[0].cpu * 1e3;
+    state.counters["cpu_client_ms"] = perSide[1].cpu * 1e3;
+    state.counters["cpu_engine_ms"] = perSide[2].cpu * 1e3;
+    state.counters["cpu_client_x"] = perSide[1].cpu / perSide[0].cpu;
+    state.counters["cpu_engine_x"] = perSide[2].cpu / perSide[0].cpu;
     state.SetBytesProcessed(static_cast<int64_t>(kLongMemoryBytes));
 }
 
@@ -585,12 +617,12 @@ void BM_ReceivePingPong(benchmark::State& state) {
     sim->store("TINY.PM", text.substr(0, kBlockPayload));
     const fs::path folder = makeFolder("qel-bench-local-");
     for (auto _ : state) {
-        const std::vector<double> perSide = receiveRound(port, nextRound(), folder);
+        const std::vector<Taken> perSide = receiveRound(port, nextRound(), folder);
         if (perSide.empty()) {
             state.SkipWithError("receive failed");
             break;
         }
-        state.SetIterationTime(perSide[2]);
+        state.SetIterationTime(perSide[2].wall);
         reportRound(state, perSide);
     }
     fs::remove_all(folder);
@@ -608,12 +640,12 @@ void BM_SendPingPong(benchmark::State& state) {
     std::ofstream(folder / "SENT.PM", std::ios::binary) << text;
     std::ofstream(folder / "SENT1.PM", std::ios::binary) << text.substr(0, kBlockPayload);
     for (auto _ : state) {
-        const std::vector<double> perSide = sendRound(port, nextRound(), folder, text);
+        const std::vector<Taken> perSide = sendRound(port, nextRound(), folder, text);
         if (perSide.empty()) {
             state.SkipWithError("send failed");
             break;
         }
-        state.SetIterationTime(perSide[2]);
+        state.SetIterationTime(perSide[2].wall);
         reportRound(state, perSide);
     }
     fs::remove_all(folder);

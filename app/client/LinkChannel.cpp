@@ -24,7 +24,7 @@ void traceTelegram(const char* direction, const std::string& text) {
 }
 }  // namespace
 
-LinkChannel::LinkChannel(LinkApi& api) : api_(api) {}
+LinkChannel::LinkChannel(LinkApi& api) : api_(api), buffer_(kTelegramBufferSize) {}
 
 LinkChannel::~LinkChannel() {
     closeHandle();
@@ -74,15 +74,17 @@ int LinkChannel::maxTelegram() {
 
 bool LinkChannel::transfer(std::string& data, bool expectReply) {
     if (data.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max() - 1)) return false;
-    // The reply lands in the same buffer, so it needs room for the largest telegram as well.
-    std::vector<char> buffer(std::max<size_t>(data.size(), DNC_MAX_MESSAGE) + 1, '\0');
-    std::copy(data.begin(), data.end(), buffer.begin());
-    int32_t length = static_cast<int32_t>(data.size());
     if (handle_ == 0) return false;
-    if (api_.transferEx(handle_, buffer.data(), &length, expectReply ? 1 : 0) == 0) return false;
+    // The reply lands in the same buffer, so it needs room for the largest telegram as well.
+    const size_t room = std::max<size_t>(data.size(), DNC_MAX_MESSAGE);
+    if (buffer_.size() < room + 1) buffer_.resize(room + 1);
+    std::copy(data.begin(), data.end(), buffer_.begin());
+    buffer_[data.size()] = '\0';
+    int32_t length = static_cast<int32_t>(data.size());
+    if (api_.transferEx(handle_, buffer_.data(), &length, expectReply ? 1 : 0) == 0) return false;
     if (expectReply) {
-        length = clampedLength(length, static_cast<int32_t>(buffer.size() - 1));
-        data.assign(buffer.data(), static_cast<size_t>(length));
+        length = clampedLength(length, static_cast<int32_t>(room));
+        data.assign(buffer_.data(), static_cast<size_t>(length));
         lastReceived_ = data;
     }
     return true;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qel {
 
@@ -91,6 +92,9 @@ class LinkChannel {
     std::atomic<bool> connected_ = false;
     int handle_ = 0;
     std::string lastReceived_;
+    // What transfer() hands to the library: the telegram out, then the reply. It keeps its room
+    // from one exchange to the next, so that a block costs no allocation here.
+    std::vector<char> buffer_;
 };
 
 }  // namespace qel

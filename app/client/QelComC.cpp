@@ -185,8 +185,9 @@ bool CncClient::listOpen(std::string_view fileName) {
 BlockResult CncClient::readBlock(EndConfirmation confirmation) {
     if (isDataIo()) return readDataIoBlock();
     if (state_ != TransferState::Receiving || endUnconfirmed_) return BlockResult::linkFailed(0);
-    std::string reply;
-    if (!exchangeWithReply("T NB", reply)) return linkFailed();
+    blockTelegram_.assign("T NB");
+    if (!channel_.exchange(blockTelegram_, true)) return linkFailed();
+    const std::string& reply = blockTelegram_;
     if (startsWith(reply, "R ") || startsWith(reply, "S ") || startsWith(reply, "DI")) {
         return BlockResult::data(afterCode(reply));
     }
@@ -276,15 +277,13 @@ BlockResult CncClient::writeBlock(std::string_view data) {
     if (isDataIo()) return writeDataIoBlock(data);
 
     const bool endOfFile = data.empty();
-    std::string telegram;
     if (endOfFile) {
-        telegram = "T FD";
+        blockTelegram_.assign("T FD");
     } else {
-        telegram.reserve(2 + memoryType_.size() + data.size());
-        telegram.append("R ").append(memoryType_).append(data);
+        blockTelegram_.assign("R ").append(memoryType_).append(data);
     }
-    std::string reply;
-    if (!exchangeWithReply(std::move(telegram), reply)) return linkFailed();
+    if (!channel_.exchange(blockTelegram_, true)) return linkFailed();
+    const std::string& reply = blockTelegram_;
     // "T NB" asks for the next block; after "T FD" only "M OK" confirms the file.
     if (!endOfFile && startsWith(reply, "T NB")) return BlockResult::data({});
     if (endOfFile && startsWith(reply, "M OK")) {
@@ -364,9 +363,12 @@ bool CncClient::serveReceive(std::string& request) {
 bool CncClient::serveBlock(std::string& text) {
     if (state_ != TransferState::Sending || isDataIo()) return false;
     endOfFileSent_ = text.empty();
-    if (sendWithoutReply(endOfFileSent_ ? std::string("T FD") : "R " + memoryType_ + text)) {
-        return true;
+    if (endOfFileSent_) {
+        blockTelegram_.assign("T FD");
+    } else {
+        blockTelegram_.assign("R ").append(memoryType_).append(text);
     }
+    if (channel_.exchange(blockTelegram_, false)) return true;
     text.clear();
     endTransfer();
     return false;

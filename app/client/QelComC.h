@@ -160,6 +160,9 @@ class CncClient {
     bool endOfFileSent_ = false;
     // A received "T FD" waits for confirmEnd().
     bool endUnconfirmed_ = false;
+    // The telegram of a block exchange, then its reply. It keeps its room from block to block,
+    // so that a block builds no new string; only the block exchanges use it.
+    std::string blockTelegram_;
 };
 
 }  // namespace qel

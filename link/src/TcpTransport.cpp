@@ -55,28 +55,77 @@ int waitReadable(int fd, int timeoutMs) {
     }
 }
 
-// Reads exactly count bytes; a short read is completed, never failed. With waitMs > 0 every
-// receive waits at most waitMs (the kernel's receive time-out, no extra system call). With
-// waitMs < 0 the message may take any time to begin, but once it has begun the rest must
-// follow within the mid-message limit.
-MessageResult readExactly(const Socket& socket, uint8_t* out, size_t count, int waitMs,
-                          bool messageBegun) {
-    socket.limitReceives(waitMs > 0 ? waitMs : 0);
-    size_t got = 0;
-    while (got < count) {
-        const bool begun = messageBegun || got > 0;
+// Room for many replies, so that a read takes whatever the socket has queued.
+constexpr size_t kReadAheadBytes = 16 * 1024;
+
+// Makes sure at least count bytes (at most a whole message) are read ahead. Each receive call
+// takes all the socket has queued, as far as there is room. With waitMs > 0 every receive
+// waits at most waitMs (the kernel's receive time-out, no extra system call). With waitMs < 0
+// the message may take any time to begin, but once it has begun (messageBegun, or a byte of
+// it read ahead) the rest must follow within the mid-message limit. A short read is
+// completed, never failed.
+MessageResult readAheadAtLeast(const Socket& socket, ReadAhead& ahead, size_t count, int waitMs,
+                               bool messageBegun) {
+    while (ahead.end - ahead.begin < count) {
+        const bool begun = messageBegun || ahead.end > ahead.begin;
         if (waitMs <= 0 && begun && waitReadable(socket.fd(), kMidMessageLimitMs) == 0) {
             return MessageResult::Failed;
         }
-        ssize_t n = ::recv(socket.fd(), out + got, count - got, 0);
+        // Whatever is left is the start of this message: it moves to the front when the
+        // message would not fit behind it.
+        if (ahead.bytes.size() - ahead.begin < count) {
+            std::memmove(ahead.bytes.data(), ahead.bytes.data() + ahead.begin,
+                         ahead.end - ahead.begin);
+            ahead.end -= ahead.begin;
+            ahead.begin = 0;
+        }
+        ssize_t n =
+            ::recv(socket.fd(), ahead.bytes.data() + ahead.end, ahead.bytes.size() - ahead.end, 0);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             return begun ? MessageResult::Failed : MessageResult::TimedOut;
         }
         if (n <= 0) return MessageResult::Failed;  // closed or failed: error 28, never a hang
-        got += static_cast<size_t>(n);
+        ahead.end += static_cast<size_t>(n);
     }
     return MessageResult::Ok;
+}
+
+void take(ReadAhead& ahead, size_t count) {
+    ahead.begin += count;
+    if (ahead.begin == ahead.end) ahead.begin = ahead.end = 0;
+}
+
+MessageResult receiveFromAhead(const Socket& socket, ReadAhead& ahead, uint8_t* buffer, int* length,
+                               int timeoutMs) {
+    MessageResult rc = readAheadAtLeast(socket, ahead, 4, timeoutMs, false);
+    if (rc != MessageResult::Ok) return rc;
+    const uint8_t* prefix = ahead.bytes.data() + ahead.begin;
+    uint32_t announced = (uint32_t{prefix[0]} << 24) | (uint32_t{prefix[1]} << 16) |
+                         (uint32_t{prefix[2]} << 8) | prefix[3];
+    if (announced > kLongestAnnounced) {
+        ahead.outOfStep = true;
+        return MessageResult::BadLength;
+    }
+    take(ahead, 4);
+    size_t kept = std::min<uint32_t>(announced, kMaxMessage);
+    if (readAheadAtLeast(socket, ahead, kept, timeoutMs, true) != MessageResult::Ok) {
+        return MessageResult::Failed;
+    }
+    if (kept > 0) std::memcpy(buffer, ahead.bytes.data() + ahead.begin, kept);
+    take(ahead, kept);
+    // Drop the rest of an over-long message so that the next one starts at its length.
+    uint64_t rest = announced - kept;
+    while (rest > 0) {
+        if (readAheadAtLeast(socket, ahead, 1, timeoutMs, true) != MessageResult::Ok) {
+            return MessageResult::Failed;
+        }
+        size_t dropped = static_cast<size_t>(std::min<uint64_t>(rest, ahead.end - ahead.begin));
+        take(ahead, dropped);
+        rest -= dropped;
+    }
+    *length = static_cast<int>(kept);
+    return announced > kMaxMessage ? MessageResult::OverLong : MessageResult::Ok;
 }
 
 }  // namespace
@@ -169,29 +218,17 @@ MessageResult sendMessage(const Socket& socket, const uint8_t* bytes, int length
     return length > kMaxMessage ? MessageResult::OverLong : MessageResult::Ok;
 }
 
-MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length, int timeoutMs) {
-    uint8_t prefix[4];
-    MessageResult rc = readExactly(socket, prefix, 4, timeoutMs, false);
-    if (rc != MessageResult::Ok) return rc;
-    uint32_t announced = (uint32_t{prefix[0]} << 24) | (uint32_t{prefix[1]} << 16) |
-                         (uint32_t{prefix[2]} << 8) | prefix[3];
-    if (announced > kLongestAnnounced) return MessageResult::BadLength;
-    size_t kept = std::min<uint32_t>(announced, kMaxMessage);
-    if (kept > 0 && readExactly(socket, buffer, kept, timeoutMs, true) != MessageResult::Ok) {
-        return MessageResult::Failed;
-    }
-    // Drop the rest of an over-long message so that the next one starts at its length.
-    uint64_t rest = announced - kept;
-    uint8_t sink[kMaxMessage];
-    while (rest > 0) {
-        size_t chunk = static_cast<size_t>(std::min<uint64_t>(rest, sizeof sink));
-        if (readExactly(socket, sink, chunk, timeoutMs, true) != MessageResult::Ok) {
-            return MessageResult::Failed;
-        }
-        rest -= chunk;
-    }
-    *length = static_cast<int>(kept);
-    return announced > kMaxMessage ? MessageResult::OverLong : MessageResult::Ok;
+MessageResult receiveMessage(Socket& socket, uint8_t* buffer, int* length, int timeoutMs) {
+    ReadAhead& ahead = socket.readAhead();
+    std::lock_guard guard(ahead.lock);
+    if (ahead.outOfStep) return MessageResult::Failed;
+    if (ahead.bytes.empty()) ahead.bytes.resize(kReadAheadBytes);
+    socket.limitReceives(timeoutMs > 0 ? timeoutMs : 0);
+    MessageResult rc = receiveFromAhead(socket, ahead, buffer, length, timeoutMs);
+    // What is left of a message that failed (or of a stream out of step) is never taken for
+    // the start of the next one.
+    if (rc == MessageResult::Failed || rc == MessageResult::BadLength) ahead.begin = ahead.end = 0;
+    return rc;
 }
 
 }  // namespace cablor

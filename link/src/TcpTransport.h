@@ -13,7 +13,7 @@ namespace cablor {
 inline constexpr int kMaxMessage = 1024;
 
 // No CNC announces a longer message. A larger length means the stream is out of step (or the
-// peer is no CNC): its payload is never read, since draining it could take for ever.
+// peer is no CNC): its payload is never drained, since that could take for ever.
 inline constexpr uint32_t kLongestAnnounced = 64 * 1024;
 
 enum class TcpError { None = 0, Resolve = 21, Socket = 22, Connect = 23 };
@@ -39,12 +39,15 @@ enum class MessageResult { Ok, OverLong, Failed, TimedOut, BadLength };
 // call. A longer message goes out truncated and the result is OverLong.
 MessageResult sendMessage(const Socket& socket, const uint8_t* bytes, int length);
 
-// Receives one message into buffer (room for 1024 bytes) and stores the count delivered. An
+// Receives one message into buffer (room for 1024 bytes) and stores the count delivered. The
+// connection is read as the socket delivers it, into the socket's read-ahead: a message may
+// arrive in pieces or together with the next ones, which wait there for the next receive. An
 // over-long message delivers its first 1024 bytes, drops the rest so that the next message
 // starts cleanly, and returns OverLong. A length above kLongestAnnounced returns BadLength at
-// once, its payload unread: the caller ends the connection. timeoutMs < 0 waits without limit
-// for the message to begin; once it has begun, a peer that closes or stalls mid-message fails
-// it.
-MessageResult receiveMessage(const Socket& socket, uint8_t* buffer, int* length, int timeoutMs);
+// once, its payload never waited for: the caller ends the connection, and every later
+// receive on it fails. timeoutMs < 0 waits without limit for the message to begin; once it
+// has begun, a peer that closes or stalls mid-message fails it, and what came of it is
+// dropped.
+MessageResult receiveMessage(Socket& socket, uint8_t* buffer, int* length, int timeoutMs);
 
 }  // namespace cablor

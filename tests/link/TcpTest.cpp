@@ -150,6 +150,25 @@ TEST(TcpFraming, LengthPrefixInPiecesIsCompleted) {
     EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), "M OK");
 }
 
+TEST(TcpFraming, RepliesArrivingTogetherAreDeliveredOneByOne) {
+    TcpPeer peer([](Connection& cnc) {
+        std::string text;
+        cnc.readFrame(&text);
+        const std::string both =
+            std::string("\0\0\0\4M OK", 8) + std::string("\0\0\0\7R FR123", 11);
+        cnc.sendRaw(both.data(), both.size());
+        cnc.readFrame(&text);  // stays connected until the client is done
+    });
+    Client client(clientBlock(peer.port(), DNC_FLAG_NO_LOGIN));
+    char buffer[DNC_MAX_MESSAGE] = "M DI";
+    int32_t length = 4;
+    ASSERT_EQ(DncTransferEx(client.h, buffer, &length, 1), 1);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), "M OK");
+    length = sizeof buffer;
+    ASSERT_EQ(DncListenEx(client.h, buffer, &length), 1);
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(length)), "R FR123");
+}
+
 TEST(TcpFraming, PeerClosingMidMessageFailsAtOnceWithError28) {
     TcpPeer peer([](Connection& cnc) {
         std::string text;
