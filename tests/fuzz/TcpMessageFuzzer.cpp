@@ -126,7 +126,7 @@ uint32_t bigEndian(const uint8_t* p) {
 
 // Reads messages as the plain reading of the stream says they are, and compares each with
 // what the receiver delivers.
-void receiveAndCompare(const Socket& socket, const uint8_t* stream, size_t size, int timeoutMs) {
+void receiveAndCompare(Socket& socket, const uint8_t* stream, size_t size, int timeoutMs) {
     auto buffer = std::make_unique<uint8_t[]>(kMaxMessage);  // AddressSanitizer sees an overrun
     size_t at = 0;
     // Each message delivered moves on by at least its 4-byte length, so the end comes.
@@ -186,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int fds[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
     {
-        const Socket receiving(fds[0]);
+        Socket receiving(fds[0]);
         peer().start(fds[1], fds[0], std::move(pieces));
         receiveAndCompare(receiving, stream, streamSize, timeoutMs);
         ::shutdown(fds[0], SHUT_RDWR);  // a peer still sending gives up
