@@ -4,6 +4,8 @@
 # of targets). Targets named as arguments run alone, each with the whole FUZZ_SECONDS. Each
 # target starts from its seed corpus (tests/fuzz/corpus/<target>) and what earlier runs found
 # (build-fuzz/corpus/<target>), with tests/fuzz/<target>.dict as dictionary when there is one.
+# FUZZ_RUNS=N makes each target run N executions instead (a long run; FUZZ_SECONDS, when also
+# set, then bounds each target's time).
 # Fails when a target finds a crash, a hang or a sanitizer report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,9 +39,15 @@ for name in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$name
   mkdir -p "$corpus"
   if [ -d "tests/fuzz/corpus/$name" ]; then cp -n "tests/fuzz/corpus/$name"/* "$corpus"/ 2>/dev/null || true; fi
-  options=(-max_total_time="$seconds" -timeout=10 -artifact_prefix="build-fuzz/$name-" -print_final_stats=1)
+  if [ -n "${FUZZ_RUNS:-}" ]; then
+    seconds=${FUZZ_SECONDS:-0}
+    options=(-runs="$FUZZ_RUNS" -max_total_time="$seconds")
+  else
+    options=(-max_total_time="$seconds")
+  fi
+  options+=(-timeout=10 -artifact_prefix="build-fuzz/$name-" -print_final_stats=1)
   if [ -f "tests/fuzz/$name.dict" ]; then options+=(-dict="tests/fuzz/$name.dict"); fi
-  echo "fuzz: $name for ${seconds}s"
+  echo "fuzz: $name for ${FUZZ_RUNS:+$FUZZ_RUNS runs, }${seconds}s"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
        "$exe" "${options[@]}" "$corpus" >"build-fuzz/$name.log" 2>&1; then
     echo "fuzz: $name FAILED, see build-fuzz/$name.log"
