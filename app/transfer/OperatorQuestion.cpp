@@ -28,6 +28,11 @@ OperatorAnswer QuestionSlot::ask(OperatorQuestion question) {
     taken_ = false;
     answer_.reset();
     ++ticket_;
+    if (onPosted_) {
+        lock.unlock();
+        onPosted_();
+        lock.lock();
+    }
     answered_.wait(lock, [&] { return answer_.has_value() || closed_; });
     OperatorAnswer result = answer_.value_or(OperatorAnswer{});
     question_.reset();

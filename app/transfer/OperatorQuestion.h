@@ -10,6 +10,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -64,6 +65,9 @@ class QuestionSlot {
     void close();
     // A question waits and has not been taken yet.
     bool hasWaitingQuestion() const;
+    // Called on the worker's thread after each question was posted, before it waits: the owner
+    // may ask it at once instead of at its next tick. Set before the first question.
+    void setOnPosted(std::function<void()> onPosted) { onPosted_ = std::move(onPosted); }
 
   private:
     mutable std::mutex lock_;
@@ -73,6 +77,7 @@ class QuestionSlot {
     uint64_t ticket_ = 0;
     std::optional<OperatorAnswer> answer_;
     bool closed_ = false;
+    std::function<void()> onPosted_;
 };
 
 }  // namespace qel

@@ -39,7 +39,7 @@ bool ProgramSplitter::finish() {
     return process() != Step::Refused;
 }
 
-bool ProgramSplitter::emit(size_t count) {
+bool ProgramSplitter::passOn(size_t count) {
     if (count == 0) return true;
     const bool written = sink_.writeData(std::string_view(held_).substr(0, count));
     consume(count);
@@ -161,7 +161,7 @@ ProgramSplitter::Step ProgramSplitter::inLine() {
         }
     }
     const bool reachedLineStart = at < held_.size();
-    if (!emit(at)) return Step::Refused;
+    if (!passOn(at)) return Step::Refused;
     if (reachedLineStart) {
         lineStart_ = true;
         afterLineEnd_ = false;

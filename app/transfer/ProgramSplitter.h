@@ -58,7 +58,7 @@ class ProgramSplitter {
     Step blockNumberLine();
     Step inLine();
     Step dropRestOfHeader();
-    bool emit(size_t count);
+    bool passOn(size_t count);
     void consume(size_t count) { held_.erase(0, count); }
     // Length of the digit run at from, at most kMaxDigits; npos when it runs to the end of what
     // is held, is shorter than that and more may come.

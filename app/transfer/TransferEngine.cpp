@@ -74,6 +74,7 @@ void TransferEngine::run() {
         finished_ = true;
     }
     wake_.notify_all();
+    if (ownerWake_) ownerWake_();
 }
 
 bool TransferEngine::cancel() {
@@ -222,6 +223,16 @@ void TransferEngine::tick() {
     if (out.animate) operator_.animationStep();
     disconnectAfterGrace();
     askWaitingQuestion();
+}
+
+void TransferEngine::askNow() {
+    handOverChanges();
+    askWaitingQuestion();
+}
+
+void TransferEngine::setOwnerWake(std::function<void()> wake) {
+    ownerWake_ = wake;
+    questions_.setOnPosted(std::move(wake));
 }
 
 void TransferEngine::handOverChanges() {

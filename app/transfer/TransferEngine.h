@@ -21,6 +21,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -67,6 +68,8 @@ class TransferEngine {
     // Waits until the worker has ended, at most limit. True when it has.
     bool waitFinished(std::chrono::milliseconds limit);
     bool finished() const { return finished_.load(); }
+    // The worker was started (it may have ended since).
+    bool started() const { return started_.load(); }
     // The worker waits on a question that no tick has asked yet.
     bool questionWaiting() const { return questions_.hasWaitingQuestion(); }
 
@@ -74,6 +77,13 @@ class TransferEngine {
     // once more when finished() says so, to hand over the last changes. It hands the display
     // changes to the operator and asks the question the worker waits on, if any.
     void tick();
+    // Between two ticks, when woken: hands over the display changes and asks the question the
+    // worker waits on, if any. The display tick itself (speed, time left) does not advance.
+    void askNow();
+    // Called from the worker's thread when the owner had better not wait for its next tick: a
+    // question waits, or the run has ended. An owner with an event loop posts itself a call of
+    // askNow() (or of its end handling); it must not block. Set before start().
+    void setOwnerWake(std::function<void()> wake);
 
     int status() const { return status_.load(); }
     // After the end: complete, and everything requested was transferred or skipped by the
@@ -171,6 +181,7 @@ class TransferEngine {
     const TransferDirection direction_;
     const Reserve reserve_;
     TransferPauses pauses_;
+    std::function<void()> ownerWake_;
     std::thread worker_;
     Reservation runHold_;  // the run's own reservation, given back when the worker ends
     std::atomic<int> running_{0};

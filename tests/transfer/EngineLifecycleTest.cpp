@@ -127,6 +127,30 @@ TEST_P(QuestionAtStop, RequestStopReturnsAtOnceAndTheWorkerEndsOnItsOwn) {
     EXPECT_TRUE(engine->waitFinished(kOneTick));
 }
 
+// A window is woken instead of waiting for its next tick: once when the question waits (asked
+// then by askNow, which does not advance the display tick), and once when the run has ended.
+TEST_P(QuestionAtStop, TheOwnerIsWokenForTheQuestionAndAtTheEnd) {
+    auto engine = makeRun();
+    engine->setPauses({0ms, 0ms, 50ms});
+    std::atomic<int> wakes{0};
+    engine->setOwnerWake([&wakes] { ++wakes; });
+    ASSERT_TRUE(engine->start());
+    ASSERT_TRUE(waitForQuestion(*engine));
+    EXPECT_EQ(wakes.load(), 1);
+    // Each question is answered Cancel by the scripted operator; some runs go on to the next.
+    const auto deadline = Clock::now() + 2s;
+    while (!engine->finished() && Clock::now() < deadline) {
+        engine->askNow();
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(engine->waitFinished(1s));
+    engine->askNow();
+    const size_t asked = op.questions.size() + op.boxes.size() + op.prompts.size();
+    EXPECT_GE(asked, 1u);
+    EXPECT_EQ(wakes.load(), static_cast<int>(asked) + 1);
+    EXPECT_EQ(op.fields.count(TransferField::Speed), 0u);  // no display tick ran
+}
+
 TEST_P(QuestionAtStop, CancelAnswersTheOpenQuestionWithCancel) {
     auto engine = makeRun();
     engine->setPauses({0ms, 0ms, 50ms});

@@ -57,8 +57,11 @@ class SimulatedCnc {
     }
     // A serial client on the simulator's pseudo-terminal, made COM1 of this process.
     std::unique_ptr<CncClient> serialClient(int linkType = DNC_LINK_RXA2) {
-        const auto line = report("pty ");
-        ::setenv("CABLOR_COM1", line ? line->substr(line->rfind(' ') + 1).c_str() : "/none", 1);
+        if (ptyPath_.empty()) {
+            const auto line = report("pty ");
+            ptyPath_ = line ? line->substr(line->rfind(' ') + 1) : "/none";
+        }
+        ::setenv("CABLOR_COM1", ptyPath_.c_str(), 1);
         LinkSettings settings;
         settings.linkType = linkType;
         settings.port = 1;
@@ -82,6 +85,7 @@ class SimulatedCnc {
     }
     ChildProcess process_;
     std::string address_;
+    std::string ptyPath_;
 };
 
 inline const std::vector<std::string> kTcpLine = {"--tcp-listen", "127.0.0.1:0"};

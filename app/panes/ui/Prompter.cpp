@@ -37,6 +37,24 @@ std::optional<QString> Prompter::askText(QWidget* parent, const QString& prompt,
     return input.value();
 }
 
+bool Prompter::confirm(QWidget* parent, const QString& caption, const QString& text,
+                       BoxButtons buttons, BoxIcon icon) {
+    asked_.append(text);
+    if (!answers_.empty()) {
+        const uint32_t answer = answers_.front();
+        answers_.pop_front();
+        return answer == IDYES || answer == IDOK;
+    }
+    if (always_) return false;
+    const bool retry = buttons == BoxButtons::RetryCancel;
+    QMessageBox box(
+        icon == BoxIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, caption, text,
+        retry ? QMessageBox::Retry | QMessageBox::Cancel : QMessageBox::Yes | QMessageBox::No,
+        parent);
+    const int answer = box.exec();
+    return answer == QMessageBox::Retry || answer == QMessageBox::Yes;
+}
+
 void Prompter::tell(QWidget* parent, const QString& caption, const QString& text, bool error) {
     asked_.append(text);
     if (always_ || !answers_.empty()) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "transfer/RequestFlags.h"
+#include "transfer/TransferOperator.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,10 @@ class Prompter {
     uint32_t ask(QWidget* parent, const QString& text, uint32_t flags, int helpId = 0);
     // The one-line input (CRStrDlg): the text on OK, nothing on Cancel.
     std::optional<QString> askText(QWidget* parent, const QString& prompt, const QString& value);
+    // A plain message box with Retry and Cancel, or Yes and No: true for Retry or Yes. A preset
+    // answer IDYES (or IDOK) stands for Retry or Yes, any other for Cancel or No.
+    bool confirm(QWidget* parent, const QString& caption, const QString& text, BoxButtons buttons,
+                 BoxIcon icon);
     // A plain message box with OK under caption.
     void tell(QWidget* parent, const QString& caption, const QString& text, bool error = true);
 
