@@ -4,8 +4,10 @@
 // the floor of any Qt Widgets start.
 //
 // Run: build/bench/startup_bench --benchmark_repetitions=7
+#include "SpawnedProgram.h"
+
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,34 +20,11 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
 
-// Runs argv with extra environment, output thrown away; its exit status, -1 when it failed.
-int run(std::vector<std::string> argv, const std::vector<std::string>& extraEnvironment = {}) {
-    std::vector<std::string> environment(extraEnvironment);
-    for (char** e = environ; *e != nullptr; ++e) environment.emplace_back(*e);
-    std::vector<char*> args;
-    for (std::string& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    std::vector<char*> envs;
-    for (std::string& e : environment) envs.push_back(e.data());
-    envs.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envs.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using bench::runProgram;
 
 // cncsim on a port of its own for the whole run.
 class Simulator {
@@ -54,17 +33,14 @@ class Simulator {
         std::string pattern = (fs::temp_directory_path() / "qel-startup-XXXXXX").string();
         folder_ = ::mkdtemp(pattern.data());
         port_ = 19500 + static_cast<int>(::getpid() % 400);
-        std::vector<std::string> argv = {CNCSIM_PROGRAM, "--quiet",
-                                         "--store",      folder_.string(),
-                                         "--tcp-listen", "127.0.0.1:" + std::to_string(port_)};
-        std::vector<char*> args;
-        for (std::string& a : argv) args.push_back(a.data());
-        args.push_back(nullptr);
-        ::posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ);
+        const std::vector<std::string> argv = {
+            CNCSIM_PROGRAM,   "--quiet",      "--store",
+            folder_.string(), "--tcp-listen", "127.0.0.1:" + std::to_string(port_)};
+        pid_ = bench::spawnProgram(argv);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         // The program's settings in a file of this run, written once before measuring.
         settings_ = "QELVEVA_CFG=" + (folder_ / "QelVeva.cfg").string();
-        run({QEL_PROGRAM, "config", "select", "Default"}, {settings_});
+        runProgram({QEL_PROGRAM, "config", "select", "Default"}, {settings_});
     }
     ~Simulator() {
         ::kill(pid_, SIGTERM);
@@ -89,8 +65,8 @@ Simulator& simulator() {
 void BM_DesktopShownAndConnected(benchmark::State& state) {
     Simulator& sim = simulator();
     for (auto _ : state) {
-        if (run({QELVEVA_PROGRAM, "-i", "127.0.0.1", sim.port(), "--check-connection"},
-                {sim.settings(), "QT_QPA_PLATFORM=offscreen"}) != 0) {
+        if (runProgram({QELVEVA_PROGRAM, "-i", "127.0.0.1", sim.port(), "--check-connection"},
+                       {sim.settings(), "QT_QPA_PLATFORM=offscreen"}) != 0) {
             state.SkipWithError("QelVeva did not connect");
             return;
         }
@@ -100,7 +76,8 @@ void BM_DesktopShownAndConnected(benchmark::State& state) {
 void BM_QelFree(benchmark::State& state) {
     Simulator& sim = simulator();
     for (auto _ : state) {
-        if (run({QEL_PROGRAM, "-i", "127.0.0.1:" + sim.port(), "free"}, {sim.settings()}) != 0) {
+        if (runProgram({QEL_PROGRAM, "-i", "127.0.0.1:" + sim.port(), "free"}, {sim.settings()}) !=
+            0) {
             state.SkipWithError("qel free failed");
             return;
         }
@@ -109,7 +86,7 @@ void BM_QelFree(benchmark::State& state) {
 
 void BM_BareQtWindow(benchmark::State& state) {
     for (auto _ : state) {
-        if (run({BARE_QT_PROGRAM}, {"QT_QPA_PLATFORM=offscreen"}) != 0) {
+        if (runProgram({BARE_QT_PROGRAM}, {"QT_QPA_PLATFORM=offscreen"}) != 0) {
             state.SkipWithError("the bare Qt window did not start");
             return;
         }

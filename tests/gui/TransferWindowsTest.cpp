@@ -194,6 +194,25 @@ class TransferWindowsTest : public QObject {
         QVERIFY(folder.entries().empty());
     }
 
+    void aFolderThatCannotBeWrittenAsksRetryAndCancelLeavesNothing() {
+        SimulatedCnc cnc({"--tcp-listen", "127.0.0.1:0"});
+        cnc.store.write("PROG.PM", programText(10));
+        auto client = cnc.tcpClient();
+        TempFolder folder;
+        Prompter prompter;
+        prompter.presetAlways(true);
+        prompter.presetAnswers({IDYES});  // Retry once, then Cancel
+        CDownloadDlg dialog(prompter, *client, {"PROG.PM"}, 0, folder.str() + "gone/");
+        QVERIFY(runShown(dialog));
+        QVERIFY(!dialog.engine().succeeded());
+        QCOMPARE(prompter.asked().size(), 2);
+        QCOMPARE(prompter.asked().front(), prompter.asked().back());
+        QVERIFY(prompter.asked().front().contains(QStringLiteral("'PROG.PM'")));
+        QVERIFY(folder.entries().empty());
+        QVERIFY(cnc.report("transfer PT PROG.PM").value_or("").find("aborted by the PC") !=
+                std::string::npos);
+    }
+
     void sendOfThreeFilesAsksForTheRefusedOneAndSendsTheOthers() {
         SimulatedCnc cnc({"--pty", "--refuse", "PR:B.PM=M NR"});
         auto client = cnc.serialClient();
@@ -292,6 +311,15 @@ class TransferWindowsTest : public QObject {
         QTest::qWait(300);
         QVERIFY(!ended);
         QVERIFY(!dialog.engine().started());
+        // The close box while waiting ends that window at once: nothing was started.
+        {
+            CDownloadDlg closed(prompter, *client, {"PROG.PM"}, 0, folder.str());
+            closed.open();
+            QVERIFY(closed.isVisible());
+            closed.close();
+            QVERIFY(!closed.isVisible());
+            QVERIFY(!closed.engine().started());
+        }
         held.release();
         QVERIFY(QTest::qWaitFor([&] { return ended; }, kRunLimitMs));
         QVERIFY(dialog.engine().succeeded());
