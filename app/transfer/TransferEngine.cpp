@@ -1,5 +1,6 @@
 #include "transfer/TransferEngine.h"
 
+#include "base/ThreadPriority.h"
 #include "client/LinkErrorText.h"
 #include "client/LinkTypes.h"
 #include "transfer/RequestFlags.h"
@@ -51,6 +52,7 @@ bool TransferEngine::start() {
 }
 
 void TransferEngine::run() {
+    requestHigherPriority();  // a request: without the right the worker keeps the normal one
     try {
         work();
     } catch (const std::exception& error) {
