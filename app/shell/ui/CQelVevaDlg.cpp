@@ -3,6 +3,7 @@
 #include "config/CommandLineConfig.h"
 #include "config/FixedText.h"
 #include "config/SettingsStore.h"
+#include "panes/ui/CTreeCombo.h"
 #include "panes/ui/ControlIds.h"
 #include "panes/ui/ImageList.h"
 #include "shell/ui/CAboutDlg.h"
@@ -68,7 +69,8 @@ QTreeView* makeList(QWidget* parent, int id, const QString& name) {
 }
 
 QComboBox* makeCombo(QWidget* parent, int id, const QString& name, const QString& tooltip) {
-    auto* combo = new QComboBox(parent);
+    // Both combos are tree combos: the path with its drives and folders, the memory types.
+    auto* combo = new CTreeCombo(parent);
     identify(combo, id, name);
     combo->setToolTip(tooltip);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
