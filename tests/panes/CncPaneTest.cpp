@@ -1,0 +1,175 @@
+// The CNC pane's logic against the simulated CNC over TCP: both levels, the wildcard entries
+// and their codes, "T NP", the refresh that keeps what is still there, Quick View of five
+// blocks, a link that dies during a listing, and the names and flags a Receive passes on.
+#include "panes/CncPane.h"
+
+#include "SimulatedCnc.h"
+#include "transfer/Download.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace qel {
+namespace {
+
+using testing::SimulatedCnc;
+using Texts = std::vector<std::string>;
+
+std::vector<MemoryTypeView> threeTypes() {
+    return {{"Part programs", "*.PM", 3}, {"Tools 1000", ";1*.TO", 4}, {"Macros", "*.MA;*.MB", 5}};
+}
+
+Texts textsOf(const std::vector<PaneItem>& items) {
+    Texts texts;
+    for (const PaneItem& item : items) texts.push_back(item.text);
+    return texts;
+}
+
+class CncPaneAgainstSim : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        client = cnc.tcpClient();
+        ASSERT_TRUE(client->isConnected());
+        setup.types = threeTypes();
+        setup.link = client.get();
+        setup.linkType = client->linkType();
+        setup.paneOptions = OPT_PERCENT_B;
+    }
+    SimulatedCnc cnc{{"--tcp-listen", "127.0.0.1:0", "--block-size", "10"}};
+    std::unique_ptr<CncClient> client;
+    CncPaneSetup setup;
+};
+
+TEST(CncPaneRules, WildcardEntriesAreSplitCutAtTenCharactersAndGiveTheirCodes) {
+    EXPECT_EQ(wildcardEntries("*.PM;*.PP"), (Texts{"*.PM", "*.PP"}));
+    EXPECT_EQ(wildcardEntries(";*.PM"), (Texts{"*.PM"}));
+    EXPECT_EQ(wildcardEntries("ABCDEFGHIJKL.PM"), (Texts{"ABCDEFGHIJ", "KL.PM"}));
+    EXPECT_EQ(wildcardEntries(""), Texts{});
+    EXPECT_EQ(memoryCodeOf("*.PM"), "PM");
+    EXPECT_EQ(memoryCodeOf("X"), "X");
+    EXPECT_EQ(wholeMemoryName("PM"), "PM.PM");
+}
+
+TEST(CncPaneRules, APlainStreamLinkListsOnlyTheCncAndReceivesTheStarName) {
+    CncPaneSetup setup;
+    setup.types = threeTypes();
+    setup.linkType = DNC_LINK_DATAIO_RTSCTS;
+    // Unconnected: the top level still lists the types, and nothing can be used.
+    const LevelListing unconnected = listLevel(setup, 2, 0);
+    EXPECT_EQ(unconnected.level, 2);
+    EXPECT_TRUE(unconnected.items.empty());
+    EXPECT_EQ(unconnected.freeText, "???");
+    const CncPaneEnables none = cncPaneEnables(setup, 2);
+    EXPECT_FALSE(none.list || none.back || none.receive || none.receiveAs || none.deleteAndSelect);
+
+    CncClient stream;  // not connected; only its pointer and the link type count here
+    setup.link = &stream;
+    setup.paneOptions = OPT_PERCENT_A;
+    const CncPaneEnables enables = cncPaneEnables(setup, 0);
+    EXPECT_TRUE(enables.receive);
+    EXPECT_TRUE(enables.receiveAs);
+    EXPECT_FALSE(enables.deleteAndSelect);
+    const ReceiveChoice choice = namesToReceive(setup, 0, {}, nullptr, true);
+    EXPECT_EQ(choice.names, Texts{"*"});
+    EXPECT_EQ(choice.flags, kReceivePercentA);  // "*" is no name from the list: not asked
+}
+
+TEST(CncPaneRules, ReceiveTakesTheSelectionOrTheFocusedItemAndEachNameOnce) {
+    CncPaneSetup setup;
+    setup.types = threeTypes();
+    CncClient telegrams;
+    setup.link = &telegrams;
+    setup.linkType = DNC_LINK_TCP_CLIENT;
+    setup.paneOptions = OPT_PERCENT_B;
+    // Top level: every wildcard's whole memory of the selected types.
+    const PaneItem macros{"Macros", 5, 3};
+    ReceiveChoice top = namesToReceive(setup, 0, {macros, macros}, nullptr, true);
+    EXPECT_EQ(top.names, (Texts{"MA.MA", "MB.MB"}));
+    EXPECT_EQ(top.flags, kReceivePercentB);
+    const PaneItem untagged{"CNC", 1, 0};
+    EXPECT_TRUE(namesToReceive(setup, 0, {}, &untagged, false).names.empty());
+    EXPECT_TRUE(namesToReceive(setup, 0, {}, nullptr, false).names.empty());
+    // A memory level: the selected texts in order, else the focused one.
+    const PaneItem a{"A.PM", 3, 1};
+    const PaneItem b{"B.PM", 3, 1};
+    EXPECT_EQ(namesToReceive(setup, 1, {b, a}, &a, false).names, (Texts{"B.PM", "A.PM"}));
+    const ReceiveChoice as = namesToReceive(setup, 1, {}, &a, true);
+    EXPECT_EQ(as.names, Texts{"A.PM"});
+    EXPECT_EQ(as.flags, kReceivePercentB | kReceiveAskNames);
+    // The Select filter takes only items with a tag.
+    EXPECT_TRUE(selectedByFilter(a, "*.*"));
+    EXPECT_FALSE(selectedByFilter(untagged, "*.*"));
+    EXPECT_FALSE(selectedByFilter(a, "*.TO"));
+}
+
+TEST_F(CncPaneAgainstSim, TheLevelsListTypesAndMatchingMemoriesAndTNpGivesTheWholeMemory) {
+    cnc.store.write("A.PM", "N1\r\n");
+    cnc.store.write("B.PM", "N1\r\n");
+    cnc.store.write("1000.TO", "T1\r\n");
+    cnc.store.write("2000.TO", "T2\r\n");
+
+    const LevelListing top = listLevel(setup, 0, 2);
+    EXPECT_EQ(textsOf(top.items), (Texts{"Part programs", "Tools 1000", "Macros"}));
+    EXPECT_EQ(top.items[2].tag, 3);
+    EXPECT_EQ(top.selector.size(), 4u);
+    EXPECT_EQ(top.selector[1].indent, 1);
+    EXPECT_EQ(top.selectRow, 2);  // back from memory type 3
+    EXPECT_NE(top.freeText.find(" KB"), std::string::npos);
+
+    const LevelListing programs = listLevel(setup, 1, 0);
+    EXPECT_EQ(textsOf(programs.items), (Texts{"A.PM", "B.PM"}));
+    EXPECT_EQ(programs.selectorIndex, 1);
+    EXPECT_TRUE(programs.ok);
+    // 1*.TO: the CNC's 2000 does not match.
+    EXPECT_EQ(textsOf(listLevel(setup, 2, 0).items), Texts{"1000.TO"});
+    // Nothing of type MA or MB: the CNC answers "T NP", the whole memories stand for them.
+    EXPECT_EQ(textsOf(listLevel(setup, 3, 0).items), (Texts{"MA.MA", "MB.MB"}));
+    // A level beyond the table (a default left from a longer one) shows the top level.
+    EXPECT_EQ(listLevel(setup, 9, 0).level, 0);
+    EXPECT_EQ(client->transferState(), TransferState::Idle);
+    EXPECT_EQ(client->reserveDepth(), 1);  // the TCP client's own, nothing more
+}
+
+TEST_F(CncPaneAgainstSim, RefreshTellsWhatWentAndWhatCame) {
+    cnc.store.write("A.PM", "N1\r\n");
+    cnc.store.write("B.PM", "N1\r\n");
+    const Texts shown = textsOf(listLevel(setup, 1, 0).items);
+    std::filesystem::remove(cnc.store.path / "A.PM");
+    cnc.store.write("C.PM", "N1\r\n");
+    const LevelRefresh refresh = refreshLevel(setup, 1, {"a.pm", "B.PM"});
+    EXPECT_TRUE(refresh.listed);
+    EXPECT_EQ(refresh.gone, Texts{"a.pm"});
+    EXPECT_EQ(refresh.added, Texts{"C.PM"});
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_FALSE(refreshLevel(setup, 0, shown).listed);  // the top level is not refreshed
+}
+
+TEST_F(CncPaneAgainstSim, QuickViewShowsTheFirstFiveBlocksAndEndsTheMemory) {
+    const std::string text(200, 'X');
+    cnc.store.write("LONG.PM", text);
+    const QuickViewText view = readQuickView(*client, "LONG.PM");
+    EXPECT_TRUE(view.opened);
+    EXPECT_EQ(view.caption, "Viewing the first lines of 'LONG.PM':");
+    EXPECT_EQ(view.text, text.substr(0, 5 * 10));
+    EXPECT_EQ(client->transferState(), TransferState::Idle);
+    EXPECT_FALSE(readQuickView(*client, "NONE.PM").opened);
+}
+
+TEST_F(CncPaneAgainstSim, ALinkThatDiesDuringAListingGivesTheLinkLostBoxOnce) {
+    cnc.store.write("A.PM", "N1\r\n");
+    cnc.process().kill(SIGKILL);
+    const LevelListing listing = listLevel(setup, 3, 0);
+    EXPECT_FALSE(listing.ok);
+    EXPECT_TRUE(listing.items.empty());
+    if (!listing.messages.empty()) {
+        EXPECT_EQ(listing.messages.size(), 1u);
+        EXPECT_EQ(listing.messages.front().kind, PaneMessage::Kind::LinkLost);
+    } else {
+        EXPECT_EQ(listing.status, kCncDirectoryFailedText);  // the free memory already failed
+    }
+    EXPECT_FALSE(refreshLevel(setup, 1, {"A.PM"}).listed);
+}
+
+}  // namespace
+}  // namespace qel
