@@ -3,6 +3,8 @@
 #include "config/CommandLineConfig.h"
 #include "config/FixedText.h"
 #include "config/SettingsStore.h"
+#include "panes/CncPane.h"
+#include "panes/ui/CCncView.h"
 #include "panes/ui/CTreeCombo.h"
 #include "panes/ui/ControlIds.h"
 #include "panes/ui/ImageList.h"
@@ -86,11 +88,19 @@ CQelVevaDlg::CQelVevaDlg(Prompter& prompter, LinkApi& api, QWidget* parent)
     setSizeGripEnabled(true);
     buildControls();
     addContextHelp();
+    cncView_ = new CCncView(prompter_, this);
+    cncView_->Attach([this](int id) { return control(id); }, {});
+    connect(cncView_, &CCncView::statusChanged, this, &CQelVevaDlg::setStatusText);
+    connect(cncView_, &CCncView::settingsRequested, this, &CQelVevaDlg::notYetThere);
+    connect(cncView_, &CCncView::idle, this, [this] {
+        if (std::exchange(connectWaiting_, false)) connectToCnc();
+    });
     connectPoll_.setInterval(kConnectPollMs);
     connect(&connectPoll_, &QTimer::timeout, this, &CQelVevaDlg::pollConnect);
 }
 
 CQelVevaDlg::~CQelVevaDlg() {
+    cncView_->finishWork();  // its listing may still use the link
     if (!closed_) session_.close();
 }
 
@@ -346,6 +356,7 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
     }
     session_.setConfig(config);
     setWindowTitle(fromStd(session_.title()));
+    cncView_->setMemoryTypes(usedMemoryTypes(config.memoryTypes));
 
     // The current local folder: the configured one, else where the program was started.
     std::string folder(textOf(config.defaultLocalFolder));
@@ -360,15 +371,20 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
     if ((config.options & OPT_CONNECT_AT_START) != 0) {
         connectToCnc();
     } else {
-        setStatusText(QString::fromLatin1(kReadyText));
+        cncView_->ShowLevel(0);  // the memory types, usable once connected
     }
 }
 
 void CQelVevaDlg::connectToCnc() {
     if (session_.connecting()) return;
+    if (cncView_->busy()) {
+        // The link goes with the connect: first the pane's job ends.
+        connectWaiting_ = true;
+        return;
+    }
+    handOutLink();  // nobody keeps the link that is about to go
     setStatusText(QString::fromLatin1(kAttemptingText));
     reconnect_->setEnabled(false);
-    handOutLink();  // nobody keeps the link that is about to go
     session_.startConnect();
     connectPoll_.start();
 }
@@ -384,6 +400,7 @@ void CQelVevaDlg::finishConnect(const ConnectOutcome& outcome) {
     connection_->setText(QString::fromLatin1(session_.connectionText()));
     connection_->setAccessibleName(connection_->text());
     reconnect_->setEnabled(true);
+    if (outcome.connected) cncView_->setCurrentLevel(session_.config().defaultCncFolder);
     handOutLink();
     control(IDC_REMOTE_MODE)->setEnabled(session_.remoteModeAllowed());
     if (!outcome.connected && !closed_) {
@@ -395,6 +412,10 @@ void CQelVevaDlg::finishConnect(const ConnectOutcome& outcome) {
 }
 
 void CQelVevaDlg::handOutLink() {
+    if (!closed_) {
+        cncView_->SetLink(session_.connected() ? session_.link() : nullptr,
+                          session_.cncPaneOptions());
+    }
     if (linkChanged_) {
         linkChanged_(session_.link(), session_.cncPaneOptions(), session_.localPaneOptions());
     }
@@ -421,6 +442,7 @@ void CQelVevaDlg::closeEvent(QCloseEvent* event) {
         closed_ = true;
         connectPoll_.stop();
         hide();
+        cncView_->finishWork();
         // "QEL inactive." on the CNC screen, then the link goes.
         session_.close();
         handOutLink();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "panes/ui/Prompter.h"
+#include "panes/ui/WindowMessages.h"
 #include "shell/MainSession.h"
 
 #include <QDialog>
@@ -21,8 +22,7 @@ class QToolButton;
 
 namespace qel::ui {
 
-// Enter in the main window goes to the focused control as this event instead of closing.
-inline const QEvent::Type WM_OPEN_FOCUSED_ITEM = static_cast<QEvent::Type>(QEvent::User + 0x0D);
+class CCncView;
 
 // What start-up hands to the main window.
 struct StartupChoices {
@@ -84,6 +84,7 @@ class CQelVevaDlg : public QDialog {
     bool connecting() const { return connectPoll_.isActive(); }
 
     MainSession& session() { return session_; }
+    CCncView& cncView() { return *cncView_; }
     // A control by its id, for the panes that take them over and for tests.
     QWidget* control(int id) const;
     QString statusText() const;
@@ -123,6 +124,8 @@ class CQelVevaDlg : public QDialog {
     MainSession session_;
     QTimer connectPoll_;
     std::function<void(CncClient*, uint8_t, uint8_t)> linkChanged_;
+    CCncView* cncView_ = nullptr;
+    bool connectWaiting_ = false;  // Reconnect came while the CNC pane's job used the link
     QLabel* status_ = nullptr;
     QLabel* connection_ = nullptr;
     QPushButton* reconnect_ = nullptr;
