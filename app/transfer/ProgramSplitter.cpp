@@ -91,8 +91,9 @@ ProgramSplitter::Step ProgramSplitter::headerLine() {
         headerEnd = kMaxHeaderLength;
         cut = true;
     } else if (terminator == held_.end() && !ended_) {
-        if (held_.size() < kMaxHeaderLength) return Step::NeedMore;
-        cut = true;
+        // Up to the limit the header's end may still come: a header of exactly the limit is
+        // not cut, whether its line end comes in this block or in the next.
+        return Step::NeedMore;
     }
     // A "%" with fewer than two code characters after it (the bare "%" line that starts an ISO
     // tape) is no program boundary: the line is data of the program it stands in.

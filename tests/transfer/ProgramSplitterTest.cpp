@@ -121,6 +121,20 @@ TEST(ProgramSplitter, ALongHeaderIsCutAtTheSamePlaceWhereverTheBlocksAreCut) {
     EXPECT_EQ(split(stream, 300), whole);
 }
 
+// Found by the fuzzer: a header of exactly the longest length, its line end in the next block,
+// was taken for a cut one, and the line ends after it were then all dropped instead of a bounded
+// run of them.
+TEST(ProgramSplitter, AHeaderOfExactlyTheLongestLengthIsNotCutWhenItsLineEndComesLater) {
+    const std::string header = "%PM" + std::string(ProgramSplitter::kMaxHeaderLength - 3, 'y');
+    const std::string stream =
+        header + std::string(ProgramSplitter::kMaxHeaderLength + 1, '\r') + "N10\r\n";
+    const Programs whole = split(stream);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].second, "\rN10\r\n");  // the line ends beyond the bounded run are data
+    EXPECT_EQ(split(stream, 1), whole);
+    EXPECT_EQ(split(stream, ProgramSplitter::kMaxHeaderLength), whole);
+}
+
 TEST(ProgramSplitter, ABlockNumberLongerThanTheLongestRunNamesItsProgramAfterItsFirstDigits) {
     const std::string digits = "9" + std::string(ProgramSplitter::kMaxDigits + 99, '1');
     const std::string named = digits.substr(0, ProgramSplitter::kMaxDigits) + ".PM";
