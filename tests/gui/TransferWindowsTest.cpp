@@ -54,12 +54,18 @@ void pressCancel(QWidget& window) {
     QTest::mouseClick(cancel, Qt::LeftButton);
 }
 
-// Shows a transfer window as the panes do (modal), and waits until it has closed itself.
-bool runShown(CTransferDlg& dialog) {
-    bool ended = false;
+// Shows a transfer window as the panes do (modal); ended turns true when it has closed itself.
+void openShown(CTransferDlg& dialog, bool& ended) {
+    ended = false;
     QObject::connect(&dialog, &CTransferDlg::ended, [&ended] { ended = true; });
     dialog.engine().setPauses(kShortPauses);
     dialog.open();
+}
+
+// Shows a transfer window and waits until it has closed itself.
+bool runShown(CTransferDlg& dialog) {
+    bool ended = false;
+    openShown(dialog, ended);
     return QTest::qWaitFor([&] { return ended; }, kRunLimitMs);
 }
 }  // namespace
@@ -143,9 +149,7 @@ class TransferWindowsTest : public QObject {
         QCOMPARE(dialog.text(CDownloadDlg::IDC_SPEED), QStringLiteral("0.00"));
         QCOMPARE(dialog.text(CDownloadDlg::IDC_STATUS), QStringLiteral(" Idle"));
         bool ended = false;
-        connect(&dialog, &CTransferDlg::ended, [&ended] { ended = true; });
-        dialog.engine().setPauses(kShortPauses);
-        dialog.open();
+        openShown(dialog, ended);
         // Data flows, the speed shows once a second and the sheet flies.
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -180,9 +184,7 @@ class TransferWindowsTest : public QObject {
         prompter.presetAlways(true);
         CDownloadDlg dialog(prompter, *client, {"BIG.PM"}, 0, folder.str());
         bool ended = false;
-        connect(&dialog, &CTransferDlg::ended, [&ended] { ended = true; });
-        dialog.engine().setPauses(kShortPauses);
-        dialog.open();
+        openShown(dialog, ended);
         QVERIFY(QTest::qWaitFor(
             [&] { return dialog.text(CDownloadDlg::IDC_RECEIVED) != QStringLiteral("0"); },
             kRunLimitMs));
@@ -230,9 +232,7 @@ class TransferWindowsTest : public QObject {
         QCOMPARE(dialog.text(CUploadDlg::IDC_DESTINATION), QStringLiteral("??.??"));
         QCOMPARE(dialog.text(CUploadDlg::IDC_FILE_SIZE), QStringLiteral("0"));
         bool ended = false;
-        connect(&dialog, &CTransferDlg::ended, [&ended] { ended = true; });
-        dialog.engine().setPauses(kShortPauses);
-        dialog.open();
+        openShown(dialog, ended);
         // The big file: its size shows and the bar moves.
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -303,9 +303,7 @@ class TransferWindowsTest : public QObject {
         prompter.presetAlways(true);
         CDownloadDlg dialog(prompter, *client, {"PROG.PM"}, 0, folder.str());
         bool ended = false;
-        connect(&dialog, &CTransferDlg::ended, [&ended] { ended = true; });
-        dialog.engine().setPauses(kShortPauses);
-        dialog.open();
+        openShown(dialog, ended);
         QCOMPARE(dialog.text(CDownloadDlg::IDC_STATUS),
                  QStringLiteral(" Waiting for the connection to become free..."));
         QTest::qWait(300);
