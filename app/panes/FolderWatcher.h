@@ -10,8 +10,11 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
+
+struct inotify_event;
 
 namespace qel {
 
@@ -36,10 +39,13 @@ class FolderWatcher {
 
   private:
     void watch();
+    bool concerns(const ::inotify_event& event) const;
 
     UniqueFd notify_;
     UniqueFd stopEvent_;
     std::thread thread_;
+    int folderWatch_ = -1;
+    std::map<int, std::string> chain_;  // watch of a folder above -> the next name down
     Wake wake_;
     std::atomic<bool> pending_{false};
 };

@@ -43,6 +43,7 @@ void LocalPane::SetEditor(std::string_view command) {
 }
 
 void LocalPane::SetLink(CncClient* link, uint8_t options) {
+    if (link == link_ && options == options_) return;
     link_ = link;
     options_ = options;
     Navigate(currentFolder_);
@@ -124,7 +125,9 @@ void LocalPane::buildPathEntries(const std::vector<Drive>& drives, int current,
 
 void LocalPane::startWatching() {
     LocalPaneHost& host = host_;
-    watcher_.start(currentFolder_, [&host] { host.folderChanged(); });
+    // A folder that went away between reading it and watching it cannot be watched: one more
+    // look finds that out and moves on to the deepest folder that is left.
+    if (!watcher_.start(currentFolder_, [&host] { host.folderChanged(); })) host.folderChanged();
 }
 
 void LocalPane::RefreshFolder() {

@@ -37,7 +37,8 @@ class LocalPaneHost {
     virtual bool retryInaccessibleFolder() = 0;
     // A refused action: the plain beep.
     virtual void beep() = 0;
-    // Called on the watcher's thread: have RefreshFolder run on the pane's own thread.
+    // Called on the watcher's thread (or on the pane's own, when a watch could not start): have
+    // RefreshFolder run on the pane's own thread, later.
     virtual void folderChanged() = 0;
 };
 
@@ -64,7 +65,8 @@ class LocalPane {
     void SetMemoryTypes(const MemoryTypeTable& types) { types_ = types; }
     void SetEditor(std::string_view command);
     const std::string& editor() const { return editor_; }
-    // Stores both, then shows the current folder again.
+    void SetOptions(uint8_t options) { options_ = options; }
+    // Stores both, then shows the current folder again; nothing when neither changed.
     void SetLink(CncClient* link, uint8_t options);
     CncClient* link() const { return link_; }
     uint8_t options() const { return options_; }

@@ -68,14 +68,31 @@ TEST(FolderWatcher, NewContentsOfAFileAloneDoNotWake) {
 TEST(FolderWatcher, TheFolderOrOneAboveGoingAwayWakesTheOwner) {
     ScratchFolder scratch;
     scratch.folder("A/B");
+    scratch.folder("A/Beside");
     WakeCounter counter;
     FolderWatcher watcher;
     ASSERT_TRUE(watcher.start(scratch / "A/B/", [&] { counter.wake(); }));
+    // A folder beside the chain changes nothing.
+    std::filesystem::remove(scratch / "A/Beside");
+    std::this_thread::sleep_for(kQuiet);
+    EXPECT_EQ(counter.wakes(), 0);
     std::filesystem::rename(scratch / "A", scratch / "A2");
     ASSERT_TRUE(counter.waitFor(1));
-    watcher.handled();
-    std::filesystem::remove_all(scratch / "A2");
-    ASSERT_TRUE(counter.waitFor(2));
+}
+
+TEST(FolderWatcher, TheFolderDeletedWhileItIsTheCurrentDirectoryWakesTheOwner) {
+    // The pane's folder is the process's current directory: the kernel tells the folder itself
+    // of its end only when nobody uses it any more, so the folder above must tell.
+    ScratchFolder scratch;
+    scratch.folder("A/B");
+    const auto start = std::filesystem::current_path();
+    WakeCounter counter;
+    FolderWatcher watcher;
+    ASSERT_TRUE(watcher.start(scratch / "A/B/", [&] { counter.wake(); }));
+    std::filesystem::current_path(scratch / "A/B");
+    std::filesystem::remove_all(scratch / "A");
+    EXPECT_TRUE(counter.waitFor(1));
+    std::filesystem::current_path(start);
 }
 
 TEST(FolderWatcher, StopJoinsAndNoWakeComesAfter) {

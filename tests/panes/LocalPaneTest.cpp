@@ -225,8 +225,7 @@ TEST_F(LocalPaneTest, ARefreshFollowsTheWatcherAndChangesOnlyTheDifferences) {
 }
 
 TEST_F(LocalPaneTest, AFolderDeletedWhileShownLeavesForTheDeepestThatExists) {
-    ASSERT_TRUE(pane().Navigate(scratch_ / "A/Sub"));
-    ASSERT_EQ(::chdir(scratch_.str().c_str()), 0);
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A/Sub"));  // also the current directory now
     std::filesystem::remove_all(scratch_ / "A/Sub");
     ASSERT_TRUE(host_.changes.waitFor(1));
     pane().RefreshFolder();

@@ -3,6 +3,7 @@
 #include "config/CommandLineConfig.h"
 #include "config/FixedText.h"
 #include "config/SettingsStore.h"
+#include "panes/ui/CLocView.h"
 #include "panes/ui/CTreeCombo.h"
 #include "panes/ui/ControlIds.h"
 #include "panes/ui/ImageList.h"
@@ -356,6 +357,7 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
         currentFolder_ = folder;
     else
         currentFolder_ = processFolder();
+    attachLocalPane(config);
 
     if ((config.options & OPT_CONNECT_AT_START) != 0) {
         connectToCnc();
@@ -395,6 +397,7 @@ void CQelVevaDlg::finishConnect(const ConnectOutcome& outcome) {
 }
 
 void CQelVevaDlg::handOutLink() {
+    if (localPane_ && !closed_) localPane_->SetLink(session_.link(), session_.localPaneOptions());
     if (linkChanged_) {
         linkChanged_(session_.link(), session_.cncPaneOptions(), session_.localPaneOptions());
     }
@@ -421,12 +424,29 @@ void CQelVevaDlg::closeEvent(QCloseEvent* event) {
         closed_ = true;
         connectPoll_.stop();
         hide();
+        localPane_.reset();  // its watcher ends with it
         // "QEL inactive." on the CNC screen, then the link goes.
         session_.close();
         handOutLink();
     }
     event->accept();
     QDialog::done(QDialog::Rejected);
+}
+
+void CQelVevaDlg::attachLocalPane(const ConfigRecord& config) {
+    // The local files pane takes over the controls of the left half and shows the current
+    // folder; the pane keeps currentFolder_ up to date from now on.
+    localPane_ = std::make_unique<CLocView>(prompter_);
+    MemoryTypeTable types;
+    std::copy(std::begin(config.memoryTypes), std::end(config.memoryTypes), types.begin());
+    if (!localPane_->Attach(this, LocalPaneControls{}, types, session_.localPaneOptions(),
+                            currentFolder_)) {
+        localPane_.reset();
+        return;
+    }
+    localPane_->SetImageList();
+    localPane_->SetEditor(std::string(textOf(config.editor)));
+    localPane_->Navigate(currentFolder_);
 }
 
 void CQelVevaDlg::openFileManager() {
