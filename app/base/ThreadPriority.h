@@ -7,5 +7,8 @@ namespace qel {
 
 // Asks for a higher priority for the calling thread; true when it was given.
 bool requestHigherPriority();
+// Asks for the lowest priority for the calling thread (a watcher that must never compete with
+// the window or a transfer); true when it was given.
+bool requestLowestPriority();
 
 }  // namespace qel

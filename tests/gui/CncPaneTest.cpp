@@ -3,6 +3,8 @@
 // gone from the list, a link pulled before a listing. The model is checked by Qt's tester.
 #include "SimulatedCnc.h"
 #include "panes/ui/CCncView.h"
+#include "panes/ui/CLocView.h"
+#include "panes/ui/LocalFilesModel.h"
 #include "panes/ui/Prompter.h"
 #include "shell/ui/CQelVevaDlg.h"
 
@@ -52,8 +54,9 @@ class CncPaneTest : public QObject {
         choices.showSplash = false;
         window->initialise(choices, settings_.str() + "QelVeva.cfg");
         window->show();
-        // The files go to the current folder.
-        if (::chdir(local_.path.c_str()) != 0) return nullptr;
+        // The files go to the current folder, which the local pane shows.
+        window->localPane()->Navigate(local_.path.string());
+        if (std::filesystem::current_path() != local_.path) return nullptr;
         window->cncView().setTransferPauses({0ms, 10ms, 300ms});
         return window;
     }
@@ -105,6 +108,16 @@ class CncPaneTest : public QObject {
         QCOMPARE(local_.read("A.PM"), std::string("N10 G0 X1\r\n"));
         QCOMPARE(local_.read("B.PM"), std::string("N10 G0 X2\r\n"));
         QVERIFY(!local_.read("C.PP").has_value());
+        // They show in the local pane without a manual refresh.
+        LocalFilesModel& files = window->localPane()->model();
+        const auto listed = [&files](const QString& name) {
+            for (int row = 0; row < files.rowCount(); ++row) {
+                if (files.data(files.index(row, 0), Qt::DisplayRole).toString() == name)
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(QTest::qWaitFor([&] { return listed("A.PM") && listed("B.PM"); }, kLimitMs));
         QVERIFY(settled(*window));
 
         // Delete, answered Yes: the memory goes from the CNC and from the list.

@@ -5,6 +5,7 @@
 #include "config/SettingsStore.h"
 #include "panes/CncPane.h"
 #include "panes/ui/CCncView.h"
+#include "panes/ui/CLocView.h"
 #include "panes/ui/CTreeCombo.h"
 #include "panes/ui/ControlIds.h"
 #include "panes/ui/ImageList.h"
@@ -367,6 +368,7 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
         currentFolder_ = folder;
     else
         currentFolder_ = processFolder();
+    attachLocalPane(config);
 
     if ((config.options & OPT_CONNECT_AT_START) != 0) {
         connectToCnc();
@@ -416,6 +418,7 @@ void CQelVevaDlg::handOutLink() {
         cncView_->SetLink(session_.connected() ? session_.link() : nullptr,
                           session_.cncPaneOptions());
     }
+    if (localPane_ && !closed_) localPane_->SetLink(session_.link(), session_.localPaneOptions());
     if (linkChanged_) {
         linkChanged_(session_.link(), session_.cncPaneOptions(), session_.localPaneOptions());
     }
@@ -443,12 +446,33 @@ void CQelVevaDlg::closeEvent(QCloseEvent* event) {
         connectPoll_.stop();
         hide();
         cncView_->finishWork();
+        localPane_.reset();  // its watcher ends with it
         // "QEL inactive." on the CNC screen, then the link goes.
         session_.close();
         handOutLink();
     }
     event->accept();
     QDialog::done(QDialog::Rejected);
+}
+
+void CQelVevaDlg::attachLocalPane(const ConfigRecord& config) {
+    // The local files pane takes over the controls of the left half and shows the current
+    // folder; the pane keeps currentFolder_ up to date from now on.
+    localPane_ = std::make_unique<CLocView>(prompter_);
+    MemoryTypeTable types;
+    std::copy(std::begin(config.memoryTypes), std::end(config.memoryTypes), types.begin());
+    if (!localPane_->Attach(this, LocalPaneControls{}, types, session_.localPaneOptions(),
+                            currentFolder_)) {
+        localPane_.reset();
+        return;
+    }
+    localPane_->SetImageList();
+    localPane_->SetEditor(std::string(textOf(config.editor)));
+    localPane_->Navigate(currentFolder_);
+    // Files received from the CNC show at once (the watcher would also bring them).
+    connect(cncView_, &CCncView::localFolderChanged, this, [this] {
+        if (localPane_) localPane_->RefreshFolder();
+    });
 }
 
 void CQelVevaDlg::openFileManager() {

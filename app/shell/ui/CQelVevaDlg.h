@@ -23,6 +23,7 @@ class QToolButton;
 namespace qel::ui {
 
 class CCncView;
+class CLocView;
 
 // What start-up hands to the main window.
 struct StartupChoices {
@@ -90,6 +91,8 @@ class CQelVevaDlg : public QDialog {
     QString statusText() const;
     QString connectionText() const;
     void setStatusText(const QString& text);
+    // The local files pane, once initialise has attached it.
+    CLocView* localPane() const { return localPane_.get(); }
 
     // Whoever the link object goes to when it changes (the panes, later): called with the new
     // object or null, so that nobody keeps a deleted link.
@@ -119,6 +122,7 @@ class CQelVevaDlg : public QDialog {
     void showHelpWindow();
     void showAbout();
     void notYetThere();
+    void attachLocalPane(const ConfigRecord& config);
 
     Prompter& prompter_;
     MainSession session_;
@@ -131,6 +135,7 @@ class CQelVevaDlg : public QDialog {
     QPushButton* reconnect_ = nullptr;
     QToolButton* windowMenu_ = nullptr;
     std::string currentFolder_;
+    std::unique_ptr<CLocView> localPane_;
     bool closed_ = false;
 };
 

@@ -1,0 +1,34 @@
+// The disk side of the local pane: the drives, a path walked down, a folder read, its free
+// space. The pane calls it on worker threads (TimedDiskCalls); a test puts in one that hangs
+// like a network drive that no longer answers, or that shows a folder as a drive of its own.
+#pragma once
+
+#include "panes/Drives.h"
+#include "panes/LocalFolder.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qel {
+
+class LocalDisk {
+  public:
+    virtual ~LocalDisk() = default;
+    // Read on the window thread: the mount table is the kernel's, it never waits for a disk.
+    virtual std::vector<Drive> drives() { return readMountedDrives(); }
+    virtual PathWalk walk(const std::string& root, std::string_view path) {
+        return walkPath(root, path);
+    }
+    virtual FolderListing list(const std::string& folder, std::string_view filter,
+                               const MemoryTypeTable& types) {
+        return listFolder(folder, filter, types);
+    }
+    virtual std::optional<uint64_t> freeSpace(const std::string& folder) {
+        return freeBytes(folder);
+    }
+};
+
+}  // namespace qel

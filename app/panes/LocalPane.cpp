@@ -1,0 +1,195 @@
+#include "panes/LocalPane.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace qel {
+
+namespace {
+// Where the pane goes when a path lies on no drive.
+std::string homeFolder() {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] != '/') {
+        const passwd* user = ::getpwuid(::getuid());
+        home = user != nullptr ? user->pw_dir : nullptr;
+    }
+    std::string folder = home != nullptr && home[0] == '/' ? home : "/";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+std::string withTrailingSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder;
+}
+}  // namespace
+
+// What a worker finds on the disk for one Navigate or RefreshFolder.
+struct LocalPane::Snapshot {
+    PathWalk walk;
+    std::string folder;  // the deepest existing folder, '/'-terminated
+    std::optional<uint64_t> freeBytes;
+    FolderListing listing;
+};
+
+LocalPane::LocalPane(LocalPaneHost& host, std::string& currentFolder,
+                     std::shared_ptr<LocalDisk> disk, std::chrono::milliseconds diskLimit)
+    : host_(host), currentFolder_(currentFolder), disk_(std::move(disk)), calls_(diskLimit) {}
+
+void LocalPane::SetEditor(std::string_view command) {
+    editor_ = std::string(command.substr(0, kLongestEditor));
+}
+
+void LocalPane::SetLink(CncClient* link, uint8_t options) {
+    if (link == link_ && options == options_) return;
+    link_ = link;
+    options_ = options;
+    Navigate(currentFolder_);
+}
+
+bool LocalPane::Navigate(std::string_view requested) {
+    watcher_.stop();
+    shown_ = false;
+    pathEntries_.clear();
+    pathSelection_ = -1;
+    depth_ = 0;
+
+    const std::vector<Drive> drives = disk_->drives();
+    const std::string path(requested);
+    const int current = path.starts_with('/') ? driveOf(drives, path) : -1;
+    if (current < 0) {
+        const std::string home = homeFolder();
+        if (path != home) Navigate(home);
+        return false;
+    }
+
+    const std::string root = drives[static_cast<size_t>(current)].root;
+    const std::string below = path.size() > root.size() ? path.substr(root.size()) : "";
+    const std::string filter = displayFilter(filterText_);
+    std::optional<Snapshot> found;
+    for (;;) {
+        found = calls_.run<Snapshot>([disk = disk_, root, below, filter, types = types_]() {
+            Snapshot snapshot;
+            snapshot.walk = disk->walk(root, below);
+            snapshot.folder = root;
+            for (const std::string& folder : snapshot.walk.folders) {
+                snapshot.folder += folder + '/';
+            }
+            snapshot.freeBytes = disk->freeSpace(snapshot.folder);
+            snapshot.listing = disk->list(snapshot.folder, filter, types);
+            return snapshot;
+        });
+        if (found) {
+            buildPathEntries(drives, current, found->walk.folders);
+            currentFolder_ = found->folder;
+            freeSpace_ = freeSpaceText(found->freeBytes);
+        } else {
+            // The disk did not answer: where the path leads is not known.
+            buildPathEntries(drives, current, {});
+            currentFolder_ = withTrailingSlash(path);
+            freeSpace_ = freeSpaceText(std::nullopt);
+        }
+        if (found && found->listing.error == 0 && ::chdir(currentFolder_.c_str()) == 0) break;
+        if (!host_.retryInaccessibleFolder()) {
+            listing_.clear();
+            return false;
+        }
+    }
+
+    listing_.replace(std::move(found->listing.entries));
+    shown_ = true;
+    startWatching();
+    return found->walk.complete;
+}
+
+void LocalPane::buildPathEntries(const std::vector<Drive>& drives, int current,
+                                 const std::vector<std::string>& folders) {
+    for (size_t i = 0; i < drives.size(); ++i) {
+        const Drive& drive = drives[i];
+        pathEntries_.push_back({driveText(drive), driveImage(drive.kind), 0, drive.root});
+        if (static_cast<int>(i) != current) continue;
+        pathSelection_ = static_cast<int>(pathEntries_.size()) - 1;
+        std::string chain = drive.root;
+        for (size_t level = 0; level < folders.size(); ++level) {
+            chain += folders[level];
+            const int image = level + 1 == folders.size() ? kLocalFolderImage + 1 : 0;
+            pathEntries_.push_back({folders[level], image, static_cast<int>(level) + 1, chain});
+            chain += '/';
+        }
+        depth_ = static_cast<int>(folders.size());
+        pathSelection_ += depth_;
+    }
+}
+
+void LocalPane::startWatching() {
+    LocalPaneHost& host = host_;
+    // A folder that went away between reading it and watching it cannot be watched: one more
+    // look finds that out and moves on to the deepest folder that is left.
+    if (!watcher_.start(currentFolder_, [&host] { host.folderChanged(); })) host.folderChanged();
+}
+
+void LocalPane::RefreshFolder() {
+    // Changes from now on wake the pane again, also those made while the folder is read.
+    watcher_.handled();
+    if (!refreshEnabled_ || !shown_) return;
+    const std::string folder = currentFolder_;
+    auto found = calls_.run<Snapshot>(
+        [disk = disk_, folder, filter = displayFilter(filterText_), types = types_]() {
+            Snapshot snapshot;
+            snapshot.folder = folder;
+            snapshot.freeBytes = disk->freeSpace(folder);
+            snapshot.listing = disk->list(folder, filter, types);
+            return snapshot;
+        });
+    if (!found) return;  // a disk that does not answer: the list stays as it was
+    if (found->listing.error != 0) {
+        // The folder went away or became unreadable while shown.
+        Navigate(currentFolder_);
+        return;
+    }
+    freeSpace_ = freeSpaceText(found->freeBytes);
+    listing_.refresh(std::move(found->listing.entries));
+}
+
+bool LocalPane::Back() {
+    if (depth_ == 0 || currentFolder_.empty()) {
+        host_.beep();
+        return false;
+    }
+    std::string folder = currentFolder_;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    folder.resize(folder.rfind('/') + 1);
+    if (!Navigate(folder)) {
+        host_.beep();
+        return false;
+    }
+    return true;
+}
+
+bool LocalPane::ChooseEntry(size_t index) {
+    if (index >= pathEntries_.size()) return false;
+    currentFolder_ = pathEntries_[index].path;
+    return Navigate(currentFolder_);
+}
+
+std::vector<std::string> LocalPane::folderChain() const {
+    std::vector<std::string> chain;
+    chain.reserve(pathEntries_.size());
+    for (const PathEntry& entry : pathEntries_) chain.push_back(entry.path);
+    return chain;
+}
+
+void LocalPane::FilterEdited(std::string_view text) {
+    filterText_ = std::string(text);
+    filterChanged_ = true;
+}
+
+void LocalPane::FilterEditLeft() {
+    if (!filterChanged_) return;
+    Navigate(currentFolder_);
+    filterChanged_ = false;
+}
+
+}  // namespace qel

@@ -1,0 +1,254 @@
+// The local pane without a window: Navigate with a path that exists only partly, the path
+// combo's drives and folder chain, Back, the display filter applied when the edit is left, the
+// Retry/Cancel box for a folder that cannot be read or a disk that hangs, a refresh that
+// follows the watcher, and a folder deleted while it is shown.
+#include "ScratchFolder.h"
+#include "TestDisk.h"
+#include "WakeCounter.h"
+#include "panes/LocalPane.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <deque>
+#include <filesystem>
+
+namespace qel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScratchFolder;
+using testing::TestDisk;
+using testing::WakeCounter;
+
+class FakeHost final : public LocalPaneHost {
+  public:
+    std::deque<bool> retryAnswers;  // empty: Cancel
+    int boxes = 0;
+    int beeps = 0;
+    WakeCounter changes;
+
+    bool retryInaccessibleFolder() override {
+        ++boxes;
+        if (retryAnswers.empty()) return false;
+        const bool retry = retryAnswers.front();
+        retryAnswers.pop_front();
+        return retry;
+    }
+    void beep() override { ++beeps; }
+    void folderChanged() override { changes.wake(); }
+};
+
+std::string processFolder() {
+    return std::filesystem::current_path().string() + "/";
+}
+
+std::vector<std::string> namesOf(const LocalListing& listing) {
+    std::vector<std::string> names;
+    for (const LocalEntry& entry : listing.items()) names.push_back(entry.name);
+    return names;
+}
+
+class LocalPaneTest : public ::testing::Test {
+  protected:
+    LocalPaneTest() : disk_(std::make_shared<TestDisk>(scratch_.str())) {
+        scratch_.folder("A/Sub");
+        scratch_.write("A/one.PM", "1");
+        scratch_.write("A/two.PP", "22");
+        scratch_.write("A/notes.txt");
+    }
+    ~LocalPaneTest() override { ::chdir(startFolder_.c_str()); }
+
+    LocalPane& pane(std::chrono::milliseconds limit = 2000ms) {
+        if (!pane_) pane_ = std::make_unique<LocalPane>(host_, folder_, disk_, limit);
+        return *pane_;
+    }
+
+    const std::string startFolder_ = processFolder();
+    ScratchFolder scratch_;
+    std::shared_ptr<TestDisk> disk_;
+    FakeHost host_;
+    std::string folder_;  // the main window's buffer
+    std::unique_ptr<LocalPane> pane_;
+};
+
+TEST_F(LocalPaneTest, APartlyExistingPathShowsItsDeepestFolderAndReportsFalse) {
+    EXPECT_FALSE(pane().Navigate(scratch_ / "A/B/C"));
+    EXPECT_EQ(folder_, scratch_ / "A/");
+    EXPECT_EQ(processFolder(), scratch_ / "A/");
+    EXPECT_EQ(pane().depth(), 1);
+    EXPECT_EQ(namesOf(pane().listing()),
+              (std::vector<std::string>{"Sub", "notes.txt", "one.PM", "two.PP"}));
+    // The combo: both drives, the folder A under the current one, selected, open picture.
+    const auto& entries = pane().pathEntries();
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].text, "vda (/)");
+    EXPECT_EQ(entries[0].image, 42);
+    EXPECT_EQ(entries[1].text, "scratch (" + scratch_.str() + ")");
+    EXPECT_EQ(entries[2].text, "A");
+    EXPECT_EQ(entries[2].image, 1);
+    EXPECT_EQ(entries[2].indent, 1);
+    EXPECT_EQ(pane().pathSelection(), 2);
+    EXPECT_EQ(pane().folderChain(),
+              (std::vector<std::string>{"/", scratch_.str(), scratch_ / "A"}));
+    EXPECT_EQ(pane().freeSpace().substr(pane().freeSpace().size() - 3), " KB");
+    EXPECT_TRUE(pane().watching());
+    EXPECT_EQ(host_.boxes, 0);
+}
+
+TEST_F(LocalPaneTest, AWholePathIsShownWithItsChainInTheSpellingOnDisk) {
+    EXPECT_TRUE(pane().Navigate(scratch_ / "a/sub"));
+    EXPECT_EQ(folder_, scratch_ / "A/Sub/");
+    const auto& entries = pane().pathEntries();
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[2].text, "A");
+    EXPECT_EQ(entries[2].image, 0);  // above the current folder: closed
+    EXPECT_EQ(entries[3].text, "Sub");
+    EXPECT_EQ(entries[3].image, 1);
+    EXPECT_EQ(entries[3].indent, 2);
+    EXPECT_EQ(pane().depth(), 2);
+
+    // Choosing the drive entry goes to its root.
+    EXPECT_TRUE(pane().ChooseEntry(1));
+    EXPECT_EQ(folder_, scratch_.str());
+    EXPECT_EQ(pane().depth(), 0);
+    EXPECT_FALSE(pane().ChooseEntry(99));
+}
+
+TEST_F(LocalPaneTest, BackGoesUpOneLevelAndBeepsAtTheDriveRoot) {
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A/Sub/"));
+    EXPECT_TRUE(pane().Back());
+    EXPECT_EQ(folder_, scratch_ / "A/");
+    EXPECT_TRUE(pane().Back());
+    EXPECT_EQ(folder_, scratch_.str());
+    EXPECT_EQ(host_.beeps, 0);
+    EXPECT_FALSE(pane().Back());
+    EXPECT_EQ(host_.beeps, 1);
+    EXPECT_EQ(folder_, scratch_.str());
+}
+
+TEST_F(LocalPaneTest, APathOnNoDriveShowsTheHomeFolder) {
+    ScratchFolder home;
+    const char* saved = std::getenv("HOME");
+    const std::string savedHome = saved ? saved : "";
+    ::setenv("HOME", home.str().c_str(), 1);
+    EXPECT_FALSE(pane().Navigate("relative/path"));
+    EXPECT_EQ(folder_, home.str());
+    ::setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST_F(LocalPaneTest, TheFilterIsAppliedOnceWhenTheEditIsLeft) {
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    const int readings = disk_->readings();
+    pane().FilterEdited("*.PM;*.P");
+    pane().FilterEdited("*.PM;*.PP");
+    EXPECT_EQ(disk_->readings(), readings);  // typing alone reads nothing
+    EXPECT_TRUE(pane().filterChanged());
+    pane().FilterEditLeft();
+    EXPECT_EQ(disk_->readings(), readings + 1);
+    EXPECT_FALSE(pane().filterChanged());
+    EXPECT_EQ(namesOf(pane().listing()), (std::vector<std::string>{"Sub", "one.PM", "two.PP"}));
+    pane().FilterEditLeft();  // nothing changed since
+    EXPECT_EQ(disk_->readings(), readings + 1);
+
+    pane().FilterEdited("");  // an empty filter shows everything
+    pane().FilterEditLeft();
+    EXPECT_EQ(pane().listing().size(), 4u);
+}
+
+TEST_F(LocalPaneTest, AFolderWithoutReadPermissionAsksRetryAndCancelLeavesAnEmptyList) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+    scratch_.folder("Locked");
+    scratch_.write("Locked/secret.PM");
+    ASSERT_EQ(::chmod((scratch_ / "Locked").c_str(), 0300), 0);
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    host_.retryAnswers = {true};  // Retry once, then Cancel
+    EXPECT_FALSE(pane().Navigate(scratch_ / "Locked"));
+    EXPECT_EQ(host_.boxes, 2);
+    EXPECT_EQ(pane().listing().size(), 0u);
+    EXPECT_FALSE(pane().watching());
+    EXPECT_EQ(pane().pathEntries().back().text, "Locked");  // the combo still says where
+}
+
+TEST_F(LocalPaneTest, AHangingDiskIsGivenUpAfterTheLimitWithTheRetryBox) {
+    ASSERT_TRUE(pane(100ms).Navigate(scratch_ / "A"));
+    disk_->hang();
+    const auto started = std::chrono::steady_clock::now();
+    host_.retryAnswers = {true};
+    EXPECT_FALSE(pane().Navigate(scratch_ / "A/Sub"));
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(host_.boxes, 2);
+    // Two tries of 100 ms, nowhere near the minutes a dead mount can take.
+    EXPECT_LT(waited, 1500ms);
+    EXPECT_EQ(pane().listing().size(), 0u);
+    EXPECT_FALSE(pane().watching());
+    EXPECT_EQ(pane().freeSpace(), "???");
+
+    // While the calls are stuck, a refresh changes nothing and further reading is refused at
+    // once, without more threads.
+    const int readings = disk_->readings();
+    EXPECT_FALSE(pane().Navigate(scratch_ / "A"));
+    EXPECT_EQ(disk_->readings(), readings);
+
+    // The disk answers again: everything works, and the stuck threads are joined.
+    disk_->release();
+    for (int wait = 0; wait < 200 && pane().stuckDiskCalls() > 0; ++wait) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(pane().stuckDiskCalls(), 0u);
+    EXPECT_TRUE(pane().Navigate(scratch_ / "A"));
+    EXPECT_EQ(pane().listing().size(), 4u);
+}
+
+TEST_F(LocalPaneTest, ARefreshFollowsTheWatcherAndChangesOnlyTheDifferences) {
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    scratch_.write("A/three.PM", "333");
+    ASSERT_TRUE(host_.changes.waitFor(1));
+    pane().RefreshFolder();
+    EXPECT_EQ(namesOf(pane().listing()),
+              (std::vector<std::string>{"Sub", "notes.txt", "one.PM", "three.PM", "two.PP"}));
+    EXPECT_EQ(pane().listing().at(3).size, 3u);
+
+    // While a name is being edited nothing is read.
+    pane().EnableRefresh(false);
+    const int readings = disk_->readings();
+    pane().RefreshFolder();
+    EXPECT_EQ(disk_->readings(), readings);
+    pane().EnableRefresh(true);
+
+    // The watcher wakes again after the refresh.
+    std::filesystem::remove(scratch_ / "A/one.PM");
+    ASSERT_TRUE(host_.changes.waitFor(2));
+    pane().RefreshFolder();
+    EXPECT_EQ(pane().listing().find("one.PM"), -1);
+}
+
+TEST_F(LocalPaneTest, AFolderDeletedWhileShownLeavesForTheDeepestThatExists) {
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A/Sub"));  // also the current directory now
+    std::filesystem::remove_all(scratch_ / "A/Sub");
+    ASSERT_TRUE(host_.changes.waitFor(1));
+    pane().RefreshFolder();
+    EXPECT_EQ(folder_, scratch_ / "A/");
+    EXPECT_EQ(processFolder(), scratch_ / "A/");
+    EXPECT_EQ(pane().listing().find("Sub"), -1);
+    EXPECT_TRUE(pane().watching());
+    EXPECT_EQ(host_.boxes, 0);
+}
+
+TEST_F(LocalPaneTest, EveryNavigateReplacesTheWatcherAndTheEditorIsKeptShort) {
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A/Sub"));
+    scratch_.write("A/elsewhere.PM");  // the folder watched before
+    std::this_thread::sleep_for(150ms);
+    EXPECT_EQ(host_.changes.wakes(), 0);
+    scratch_.write("A/Sub/here.PM");
+    EXPECT_TRUE(host_.changes.waitFor(1));
+
+    EXPECT_EQ(pane().editor(), "NOTEPAD");
+    pane().SetEditor(std::string(300, 'e'));
+    EXPECT_EQ(pane().editor().size(), 129u);
+}
+
+}  // namespace
+}  // namespace qel
