@@ -110,7 +110,9 @@ ProgramSplitter::Step ProgramSplitter::headerLine() {
     if (!cut) {
         auto skipped = [&] { return next - headerEnd >= kMaxHeaderLength; };
         while (next < held_.size() && isLineEnd(held_[next]) && !skipped()) ++next;
-        if (next == held_.size() && !ended_ && !skipped()) return Step::NeedMore;
+        // At the bound the line after may still decide the name (a block number): one more byte
+        // is needed whether the bound fell at the end of a block or within one.
+        if (next == held_.size() && !ended_) return Step::NeedMore;
     }
 
     std::string name;

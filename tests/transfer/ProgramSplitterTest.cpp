@@ -135,6 +135,17 @@ TEST(ProgramSplitter, AHeaderOfExactlyTheLongestLengthIsNotCutWhenItsLineEndCome
     EXPECT_EQ(split(stream, ProgramSplitter::kMaxHeaderLength), whole);
 }
 
+// Also found by the fuzzer: exactly the bounded run of line ends after a short header, then the
+// block number that names the program; byte by byte the number was not looked at.
+TEST(ProgramSplitter, TheLineAfterExactlyTheBoundedRunOfLineEndsStillNamesTheProgram) {
+    const std::string stream =
+        "%PM" + std::string(ProgramSplitter::kMaxHeaderLength, '\r') + "N9001\r\nN10\r\n";
+    const Programs whole = split(stream);
+    ASSERT_EQ(whole.size(), 1u);
+    EXPECT_EQ(whole[0].first, "9001.PM");
+    EXPECT_EQ(split(stream, 1), whole);
+}
+
 TEST(ProgramSplitter, ABlockNumberLongerThanTheLongestRunNamesItsProgramAfterItsFirstDigits) {
     const std::string digits = "9" + std::string(ProgramSplitter::kMaxDigits + 99, '1');
     const std::string named = digits.substr(0, ProgramSplitter::kMaxDigits) + ".PM";
