@@ -70,7 +70,8 @@ bool CCncView::Attach(const std::function<QWidget*(int)>& control,
     list_->setColumnWidth(CncMemoryModel::Name, kColumnWidth);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->installEventFilter(this);
-    list_->viewport()->installEventFilter(this);
+    viewport_ = list_->viewport();
+    viewport_->installEventFilter(this);
     connect(list_, &QTreeView::doubleClicked, this,
             [this](const QModelIndex& index) { openItem(index.row()); });
     connect(list_, &QTreeView::customContextMenuRequested, this, &CCncView::contextMenu);
@@ -364,7 +365,9 @@ bool CCncView::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
-    if (watched == list_->viewport() && event->type() == QEvent::MouseMove && !list_->hasFocus() &&
+    // The viewport is compared with the pointer kept at Attach: while the list is being destroyed
+    // it still sends events here, and must not be called then.
+    if (watched == viewport_ && event->type() == QEvent::MouseMove && !list_->hasFocus() &&
         list_->isEnabled()) {
         list_->setFocus();  // a mouse over the list gives it the keyboard
     }

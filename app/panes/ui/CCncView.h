@@ -114,6 +114,7 @@ class CCncView final : public QObject {
     std::thread worker_;
 
     QTreeView* list_ = nullptr;
+    QObject* viewport_ = nullptr;  // the list's, only compared
     CTreeCombo* selector_ = nullptr;
     QPushButton* back_ = nullptr;
     QPushButton* delete_ = nullptr;
