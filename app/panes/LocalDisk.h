@@ -1,6 +1,7 @@
-// The disk side of the local pane: the drives, a path walked down, a folder read, its free
-// space. The pane calls it on worker threads (TimedDiskCalls); a test puts in one that hangs
-// like a network drive that no longer answers, or that shows a folder as a drive of its own.
+// The disk side of the local pane and the drive tree: the drives, a path walked down, a folder
+// read, its subfolders, its free space. The pane calls it on worker threads (TimedDiskCalls); a
+// test puts in one that hangs like a network drive that no longer answers, or that shows a folder
+// as a drive of its own.
 #pragma once
 
 #include "panes/Drives.h"
@@ -26,6 +27,10 @@ class LocalDisk {
                                const MemoryTypeTable& types) {
         return listFolder(folder, filter, types);
     }
+    virtual SubfolderListing subfolders(const std::string& folder) {
+        return listSubfolders(folder);
+    }
+    virtual bool holdsSubfolder(const std::string& folder) { return hasSubfolder(folder); }
     virtual std::optional<uint64_t> freeSpace(const std::string& folder) {
         return freeBytes(folder);
     }

@@ -47,6 +47,40 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// Calls found(name) for every folder of the open folder fd until it returns false; the
+// entry's kind is looked up only where the directory entry does not tell it (a link, a file
+// system without kinds). Tells whether there was any entry at all.
+template <typename Found>
+bool forEachFolder(int fd, DIR* dir, Found&& found) {
+    bool anyEntry = false;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isDotOrDotDot(entry->d_name)) continue;
+        anyEntry = true;
+        bool folder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat status {};
+            folder = ::fstatat(fd, entry->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+        }
+        if (folder && !found(entry->d_name)) break;
+        errno = 0;
+    }
+    return anyEntry;
+}
+
+// opendir with the descriptor kept for fstatat; errno set when it fails.
+DirHandle openFolder(const std::string& folder, int& fd) {
+    fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    DirHandle dir(::fdopendir(fd));
+    if (!dir) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return dir;
+}
+
 // A folder of parent whose name equals name without regard to case.
 std::optional<std::string> folderInAnyCase(const std::string& parent, std::string_view name) {
     DirHandle dir(::opendir(parent.c_str()));
@@ -103,15 +137,10 @@ std::string displayFilter(std::string_view filterText) {
 FolderListing listFolder(const std::string& folder, std::string_view filter,
                          const MemoryTypeTable& types) {
     FolderListing listing;
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        listing.error = errno;
-        return listing;
-    }
-    DirHandle dir(::fdopendir(fd));
+    int fd = -1;
+    DirHandle dir = openFolder(folder, fd);
     if (!dir) {
         listing.error = errno;
-        ::close(fd);
         return listing;
     }
     errno = 0;
@@ -143,6 +172,34 @@ FolderListing listFolder(const std::string& folder, std::string_view filter,
     if (errno != 0) listing.error = errno;
     sortFoldersFirst(listing.entries);
     return listing;
+}
+
+SubfolderListing listSubfolders(const std::string& folder) {
+    SubfolderListing listing;
+    int fd = -1;
+    DirHandle dir = openFolder(folder, fd);
+    if (!dir) {
+        listing.error = errno;
+        return listing;
+    }
+    listing.anyEntry = forEachFolder(fd, dir.get(), [&](const char* name) {
+        listing.names.emplace_back(name);
+        return true;
+    });
+    if (errno != 0) listing.error = errno;
+    return listing;
+}
+
+bool hasSubfolder(const std::string& folder) {
+    int fd = -1;
+    DirHandle dir = openFolder(folder, fd);
+    if (!dir) return false;
+    bool found = false;
+    forEachFolder(fd, dir.get(), [&](const char*) {
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 PathWalk walkPath(const std::string& root, std::string_view path) {

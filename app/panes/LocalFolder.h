@@ -52,6 +52,16 @@ struct FolderListing {
 FolderListing listFolder(const std::string& folder, std::string_view filter,
                          const MemoryTypeTable& types);
 
+// The subfolders of a folder, for the drive tree: their names as read, unsorted.
+struct SubfolderListing {
+    std::vector<std::string> names;
+    bool anyEntry = false;  // the folder holds something besides "." and ".."
+    int error = 0;          // errno when the folder could not be read
+};
+SubfolderListing listSubfolders(const std::string& folder);
+// The folder holds at least one folder; reading stops at the first.
+bool hasSubfolder(const std::string& folder);
+
 // Where a path leads on the disk, below its drive root.
 struct PathWalk {
     std::vector<std::string> folders;  // the names as found on disk, from below the root down
