@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace qel {
 
@@ -19,11 +21,9 @@ constexpr const char* kLinkLostText =
     "Connection to CNC lost.\nCheck the cables and the communication settings.\nReselect the "
     "memory type or press 'Reconnect' to retry the connection.";
 
-bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
+std::string lowerCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
 }
 
 void addOnce(std::vector<std::string>& names, std::string name) {
@@ -202,6 +202,12 @@ LevelRefresh refreshLevel(const CncPaneSetup& setup, int level,
         return out;
     }
     Reservation hold = setup.link->reserve();
+    // The shown items by their name in lower case, so that a memory type of 10,000 memories
+    // is compared in one pass, not name by name against every item.
+    std::unordered_map<std::string, std::vector<size_t>> shownByName;
+    shownByName.reserve(shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) shownByName[lowerCase(shown[i])].push_back(i);
+    std::unordered_set<std::string> added;
     std::vector<bool> keep(shown.size(), false);
     for (const std::string& wildcard : wildcardEntries(type->wildcards)) {
         if (memoryCodeOf(wildcard).empty()) continue;
@@ -215,14 +221,12 @@ LevelRefresh refreshLevel(const CncPaneSetup& setup, int level,
             return out;
         }
         for (const std::string& name : listing.names) {
-            bool found = false;
-            for (size_t i = 0; i < shown.size(); ++i) {
-                if (sameIgnoringCase(shown[i], name)) {
-                    keep[i] = true;
-                    found = true;
-                }
+            const auto same = shownByName.find(lowerCase(name));
+            if (same != shownByName.end()) {
+                for (const size_t i : same->second) keep[i] = true;
+            } else if (added.insert(name).second) {
+                out.added.push_back(name);
             }
-            if (!found) addOnce(out.added, name);
         }
         if (!listing.cncText.empty()) {
             out.messages.push_back(

@@ -156,6 +156,39 @@ class CncPaneTest : public QObject {
         QVERIFY(itemTexts(window->cncView().model()).isEmpty());
         window->close();
     }
+
+    // A refresh that drops and adds many memories at once keeps the list sorted without
+    // regard to case, drops every spelling of a gone name and keeps persistent rows right.
+    void aRefreshOfManyChangesKeepsTheListSortedAndTheSelectionOnItsItem() {
+        CncMemoryModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        std::vector<PaneItem> items;
+        for (int i = 0; i < 300; i += 2)
+            items.push_back({"P" + std::to_string(1000 + i) + ".PM", 1, 1});
+        model.setItems(items);
+        const QPersistentModelIndex kept = model.index(model.rowOf("P1102.PM"), 0);
+        std::vector<std::string> gone;
+        for (int i = 0; i < 300; i += 4) gone.push_back("p" + std::to_string(1000 + i) + ".pm");
+        std::vector<PaneItem> added;
+        for (int i = 299; i > 0; i -= 2)
+            added.push_back({"P" + std::to_string(1000 + i) + ".PM", 1, 1});
+        added.push_back({"a.PM", 1, 1});
+        added.push_back({"Z.PM", 1, 1});
+        model.update(gone, added);
+
+        QStringList expected;
+        for (int i = 1; i < 300; ++i) {
+            if (i % 2 == 1 || i % 4 != 0) expected << QString("P%1.PM").arg(1000 + i);
+        }
+        expected.prepend("a.PM");
+        expected.append("Z.PM");
+        QCOMPARE(itemTexts(model), expected);
+        QVERIFY(kept.isValid());
+        QCOMPARE(kept.data().toString(), QString("P1102.PM"));
+        model.update({"A.pm", "nothing.PM"}, {});
+        QCOMPARE(model.rowCount(), expected.size() - 1);
+    }
 };
 
 QTEST_MAIN(CncPaneTest)
