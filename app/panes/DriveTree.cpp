@@ -59,8 +59,7 @@ DriveTree::DriveTree(std::shared_ptr<LocalDisk> disk, std::chrono::milliseconds 
 
 bool DriveTree::timedHasSubfolder(const std::string& folder) {
     // A drive that does not answer keeps its button: the operator may try again later.
-    return calls_
-        .run<bool>([disk = disk_, folder] { return disk->holdsSubfolder(folder); })
+    return calls_.run<bool>([disk = disk_, folder] { return disk->holdsSubfolder(folder); })
         .value_or(true);
 }
 

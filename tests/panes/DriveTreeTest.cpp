@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <chrono>
 
 using namespace qel;
@@ -80,10 +79,10 @@ TEST(DriveTree, RemovableAndCdRomDrivesAreNotReadBeforeTheyAreOpened) {
     ScratchFolder fixed, stick, disc;
     stick.folder("programs");
     disc.folder("archive");
-    auto disk = std::make_shared<TreeDisk>(
-        std::vector<Drive>{{fixed.str(), "", DriveKind::Fixed},
-                           {stick.str(), "", DriveKind::Removable},
-                           {disc.str(), "", DriveKind::CdRom}});
+    auto disk =
+        std::make_shared<TreeDisk>(std::vector<Drive>{{fixed.str(), "", DriveKind::Fixed},
+                                                      {stick.str(), "", DriveKind::Removable},
+                                                      {disc.str(), "", DriveKind::CdRom}});
     DriveTree tree(disk);
     tree.Init(fixed.str());
     EXPECT_FALSE(disk->touched(stick.str()));
@@ -103,10 +102,10 @@ TEST(DriveTree, ButtonsComeAndGoWithWhatTheBranchHolds) {
     ScratchFolder fixed, filesOnly, empty;
     fixed.folder("locked/inner");
     filesOnly.write("O1000.PM");
-    auto disk = std::make_shared<TreeDisk>(
-        std::vector<Drive>{{fixed.str(), "", DriveKind::Fixed},
-                           {filesOnly.str(), "", DriveKind::Removable},
-                           {empty.str(), "", DriveKind::Removable}});
+    auto disk =
+        std::make_shared<TreeDisk>(std::vector<Drive>{{fixed.str(), "", DriveKind::Fixed},
+                                                      {filesOnly.str(), "", DriveKind::Removable},
+                                                      {empty.str(), "", DriveKind::Removable}});
     DriveTree tree(disk);
     tree.Init(fixed.str());
 
