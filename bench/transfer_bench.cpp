@@ -22,24 +22,20 @@
 //
 // Run: build/bench/transfer_bench (cncsim is found next to it in build/sim/); only the 10 MiB
 // comparisons: --benchmark_filter=PingPong
+#include "SimulatorProcess.h"
 #include "client/QelComC.h"
 #include "transfer/Download.h"
 #include "transfer/Upload.h"
 
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -52,13 +48,13 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
+using bench::makeFolder;
+using bench::Simulator;
 
 constexpr size_t kMemoryBytes = 1 << 20;
 constexpr size_t kLongMemoryBytes = 10 << 20;
@@ -75,77 +71,11 @@ std::string memoryText(size_t bytes = kMemoryBytes) {
     return text;
 }
 
-fs::path makeFolder(const char* prefix) {
-    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-    return ::mkdtemp(pattern.data());
-}
-
-// cncsim as a child process with a store folder holding BIG.PM.
-class Simulator {
-  public:
-    explicit Simulator(const std::vector<std::string>& line)
-        : store_(makeFolder("qel-bench-store-")) {
-        store("BIG.PM", memoryText());
-        std::vector<std::string> args = {CNCSIM_PROGRAM, "--quiet", "--store", store_.string()};
-        args.insert(args.end(), line.begin(), line.end());
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        out_ = out[0];
-    }
-    ~Simulator() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) ::close(out_);
-        std::error_code ignored;
-        fs::remove_all(store_, ignored);
-    }
-    // A memory for the machine to send; cncsim reads its store at each request.
-    void store(const std::string& fileName, const std::string& text) {
-        std::ofstream(store_ / fileName, std::ios::binary) << text;
-    }
-    // The rest of the first output line that starts with prefix.
-    std::optional<std::string> line(const std::string& prefix) {
-        const auto deadline = Clock::now() + 5s;
-        while (Clock::now() < deadline) {
-            size_t end;
-            while ((end = output_.find('\n')) != std::string::npos) {
-                std::string line = output_.substr(0, end);
-                output_.erase(0, end + 1);
-                if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
-            }
-            pollfd ready{out_, POLLIN, 0};
-            if (::poll(&ready, 1, 100) <= 0) continue;
-            char buffer[512];
-            const ssize_t n = ::read(out_, buffer, sizeof buffer);
-            if (n <= 0) return std::nullopt;
-            output_.append(buffer, static_cast<size_t>(n));
-        }
-        return std::nullopt;
-    }
-
-  private:
-    fs::path store_;
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string output_;
-};
-
 std::unique_ptr<Simulator> startSimulator(bool pty, std::unique_ptr<qel::CncClient>& client) {
     auto sim =
         std::make_unique<Simulator>(pty ? std::vector<std::string>{"--pty"}
                                         : std::vector<std::string>{"--tcp-listen", "127.0.0.1:0"});
+    sim->store("BIG.PM", memoryText());
     qel::LinkSettings settings;
     if (pty) {
         const auto path = sim->line("pty ");
