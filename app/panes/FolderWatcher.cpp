@@ -47,6 +47,11 @@ bool FolderWatcher::start(const std::string& folder, Wake wake) {
     stopEvent_ = std::move(stopEvent);
     wake_ = std::move(wake);
     pending_.store(false);
+    {
+        std::lock_guard lock(changesMutex_);
+        changes_ = {};
+        noted_.clear();
+    }
     thread_ = std::thread([this] { watch(); });
     return true;
 }
@@ -62,6 +67,31 @@ void FolderWatcher::stop() {
     notify_.close();
     stopEvent_.close();
     wake_ = nullptr;
+}
+
+FolderWatcher::Changes FolderWatcher::handled() {
+    std::lock_guard lock(changesMutex_);
+    Changes taken = std::move(changes_);
+    changes_ = {};
+    noted_.clear();
+    // Cleared under the lock: a change noted after this wakes the owner again.
+    pending_.store(false);
+    return taken;
+}
+
+void FolderWatcher::note(const inotify_event& event) {
+    std::lock_guard lock(changesMutex_);
+    if (changes_.whole) return;
+    const bool named = event.wd == folderWatch_ && event.len > 0 &&
+                       (event.mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)) != 0;
+    if (!named || noted_.size() >= kMostNames) {
+        changes_.whole = true;
+        changes_.names.clear();
+        noted_.clear();
+        return;
+    }
+    std::string name(event.name);
+    if (noted_.insert(name).second) changes_.names.push_back(std::move(name));
 }
 
 bool FolderWatcher::concerns(const inotify_event& event) const {
@@ -92,7 +122,9 @@ void FolderWatcher::watch() {
             for (ssize_t at = 0; at < length;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(events + at);
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-                changed = changed || concerns(*event);
+                if (!concerns(*event)) continue;
+                note(*event);
+                changed = true;
             }
         }
         if (changed && !pending_.exchange(true)) wake_();

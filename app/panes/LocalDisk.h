@@ -27,6 +27,10 @@ class LocalDisk {
                                const MemoryTypeTable& types) {
         return listFolder(folder, filter, types);
     }
+    virtual EntryLookup lookUp(const std::string& folder, const std::vector<std::string>& names,
+                               std::string_view filter, const MemoryTypeTable& types) {
+        return lookUpEntries(folder, names, filter, types);
+    }
     virtual SubfolderListing subfolders(const std::string& folder) {
         return listSubfolders(folder);
     }

@@ -1,5 +1,6 @@
 #include "panes/LocalFolder.h"
 
+#include "base/UniqueFd.h"
 #include "config/FixedText.h"
 #include "panes/MatchPattern.h"
 
@@ -66,6 +67,33 @@ bool forEachFolder(int fd, DIR* dir, Found&& found) {
         errno = 0;
     }
     return anyEntry;
+}
+
+// The list's entry for the name in the open folder fd, whose directory entry gave kind (a
+// DT_ value); none when the filter hides it.
+std::optional<LocalEntry> entryOf(int fd, const char* name, unsigned char kind,
+                                  std::string_view filter, const MemoryTypeTable& types) {
+    LocalEntry item;
+    item.name = name;
+    const bool folderKnown = kind == DT_DIR || kind == DT_REG;
+    item.folder = kind == DT_DIR;
+    // A file that the filter hides needs no look at the disk, unless it may be a folder.
+    if (folderKnown && !item.folder && !MatchPatternList(item.name, filter)) return std::nullopt;
+    if (!folderKnown || !item.folder) {
+        struct stat status {};
+        if (::fstatat(fd, name, &status, 0) == 0) {
+            item.folder = S_ISDIR(status.st_mode);
+            if (!item.folder) item.size = static_cast<uint64_t>(status.st_size);
+        }
+        // A link to nothing, or a name gone meanwhile: a file of 0 bytes.
+    }
+    if (item.folder) {
+        item.image = kLocalFolderImage;
+    } else {
+        if (!folderKnown && !MatchPatternList(item.name, filter)) return std::nullopt;
+        item.image = fileImage(item.name, types);
+    }
+    return item;
 }
 
 // opendir with the descriptor kept for fstatat; errno set when it fails.
@@ -146,32 +174,37 @@ FolderListing listFolder(const std::string& folder, std::string_view filter,
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
         if (isDotOrDotDot(entry->d_name)) continue;
-        LocalEntry item;
-        item.name = entry->d_name;
-        bool folderKnown = entry->d_type == DT_DIR || entry->d_type == DT_REG;
-        item.folder = entry->d_type == DT_DIR;
-        // A file that the filter hides needs no look at the disk, unless it may be a folder.
-        if (folderKnown && !item.folder && !MatchPatternList(item.name, filter)) continue;
-        if (!folderKnown || !item.folder) {
-            struct stat status {};
-            if (::fstatat(fd, entry->d_name, &status, 0) == 0) {
-                item.folder = S_ISDIR(status.st_mode);
-                if (!item.folder) item.size = static_cast<uint64_t>(status.st_size);
-            }
-            // A link to nothing, or a name gone meanwhile: a file of 0 bytes.
+        if (auto item = entryOf(fd, entry->d_name, entry->d_type, filter, types)) {
+            listing.entries.push_back(std::move(*item));
         }
-        if (item.folder) {
-            item.image = kLocalFolderImage;
-        } else {
-            if (!folderKnown && !MatchPatternList(item.name, filter)) continue;
-            item.image = fileImage(item.name, types);
-        }
-        listing.entries.push_back(std::move(item));
         errno = 0;
     }
     if (errno != 0) listing.error = errno;
     sortFoldersFirst(listing.entries);
     return listing;
+}
+
+EntryLookup lookUpEntries(const std::string& folder, const std::vector<std::string>& names,
+                          std::string_view filter, const MemoryTypeTable& types) {
+    EntryLookup lookup;
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) {
+        lookup.error = errno;
+        return lookup;
+    }
+    for (const std::string& name : names) {
+        struct stat status {};
+        std::optional<LocalEntry> entry;
+        if (!name.empty() && name.find('/') == std::string::npos && !isDotOrDotDot(name.c_str()) &&
+            ::fstatat(fd.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            const unsigned char kind = S_ISDIR(status.st_mode)   ? DT_DIR
+                                       : S_ISREG(status.st_mode) ? DT_REG
+                                                                 : DT_UNKNOWN;
+            entry = entryOf(fd.get(), name.c_str(), kind, filter, types);
+        }
+        lookup.entries.emplace_back(name, std::move(entry));
+    }
+    return lookup;
 }
 
 SubfolderListing listSubfolders(const std::string& folder) {

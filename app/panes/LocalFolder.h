@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qel {
@@ -51,6 +52,15 @@ struct FolderListing {
 // to, a broken link as an empty file.
 FolderListing listFolder(const std::string& folder, std::string_view filter,
                          const MemoryTypeTable& types);
+
+// Some names of a folder looked at again, after the watcher told of them: each with its entry
+// as listFolder gives it, or none when it is gone or the filter hides it.
+struct EntryLookup {
+    std::vector<std::pair<std::string, std::optional<LocalEntry>>> entries;
+    int error = 0;  // errno when the folder itself could not be opened
+};
+EntryLookup lookUpEntries(const std::string& folder, const std::vector<std::string>& names,
+                          std::string_view filter, const MemoryTypeTable& types);
 
 // The subfolders of a folder, for the drive tree: their names as read, unsorted.
 struct SubfolderListing {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
+#include <unordered_set>
 
 namespace qel {
 
@@ -98,6 +100,22 @@ RefreshCount LocalListing::refresh(std::vector<LocalEntry> fresh) {
         k = end;
     }
     return count;
+}
+
+RefreshCount LocalListing::refreshNames(
+    const std::vector<std::pair<std::string, std::optional<LocalEntry>>>& looked) {
+    std::unordered_set<std::string_view> names;
+    for (const auto& [name, entry] : looked) names.insert(name);
+    std::vector<LocalEntry> fresh;
+    fresh.reserve(items_.size() + looked.size());
+    for (const LocalEntry& item : items_) {
+        if (!names.contains(item.name)) fresh.push_back(item);
+    }
+    for (const auto& [name, entry] : looked) {
+        if (!entry) continue;
+        fresh.insert(std::upper_bound(fresh.begin(), fresh.end(), *entry, listedBefore), *entry);
+    }
+    return refresh(std::move(fresh));
 }
 
 long LocalListing::find(std::string_view name) const {

@@ -53,6 +53,12 @@ class LocalListing {
     // removes the others and inserts the new ones in their places. fresh is sorted.
     RefreshCount refresh(std::vector<LocalEntry> fresh);
 
+    // After the watcher told of some names: the items of those names go, the entries found
+    // for them come (an entry of none: the name is gone or hidden), the rest stays; through
+    // refresh, so that the rows change as little as there.
+    RefreshCount refreshNames(
+        const std::vector<std::pair<std::string, std::optional<LocalEntry>>>& looked);
+
     // The row of an item by its exact name, or -1.
     long find(std::string_view name) const;
 

@@ -134,6 +134,7 @@ void LocalPane::RefreshFolder() {
     // Changes from now on wake the pane again, also those made while the folder is read.
     watcher_.handled();
     if (!refreshEnabled_ || !shown_) return;
+    missedChanges_ = false;
     const std::string folder = currentFolder_;
     auto found = calls_.run<Snapshot>(
         [disk = disk_, folder, filter = displayFilter(filterText_), types = types_]() {
@@ -151,6 +152,42 @@ void LocalPane::RefreshFolder() {
     }
     freeSpace_ = freeSpaceText(found->freeBytes);
     listing_.refresh(std::move(found->listing.entries));
+}
+
+void LocalPane::RefreshChanges() {
+    FolderWatcher::Changes changes = watcher_.handled();
+    if (!refreshEnabled_ || !shown_) {
+        missedChanges_ = true;
+        return;
+    }
+    if (changes.whole || missedChanges_) {
+        RefreshFolder();
+        return;
+    }
+    if (changes.names.empty()) return;
+    struct Looked {
+        std::optional<uint64_t> freeBytes;
+        EntryLookup lookup;
+    };
+    const std::string folder = currentFolder_;
+    auto found = calls_.run<Looked>([disk = disk_, folder, names = std::move(changes.names),
+                                     filter = displayFilter(filterText_), types = types_]() {
+        Looked looked;
+        looked.freeBytes = disk->freeSpace(folder);
+        looked.lookup = disk->lookUp(folder, names, filter, types);
+        return looked;
+    });
+    if (!found) {
+        // A disk that does not answer: the list stays, and the next look reads it all.
+        missedChanges_ = true;
+        return;
+    }
+    if (found->lookup.error != 0) {
+        Navigate(currentFolder_);
+        return;
+    }
+    freeSpace_ = freeSpaceText(found->freeBytes);
+    listing_.refreshNames(found->lookup.entries);
 }
 
 bool LocalPane::Back() {

@@ -80,6 +80,9 @@ class LocalPane {
     // off (a name being edited). A folder that went away meanwhile is left for the deepest one
     // that still exists.
     void RefreshFolder();
+    // The watcher told of changes: only the names it gave are looked at again (the whole
+    // folder when it could not tell them, or when changes came while refresh was off).
+    void RefreshChanges();
     // Up one level. At a drive root, or when that fails: the beep and false.
     bool Back();
     // The path combo's entry index was chosen: its folder is shown.
@@ -122,6 +125,7 @@ class LocalPane {
     uint8_t options_ = 0;
     std::string filterText_ = "*";
     bool filterChanged_ = false;
+    bool missedChanges_ = false;  // changes came while nothing could be refreshed
     bool refreshEnabled_ = true;
     bool shown_ = false;  // a folder is listed (not after Cancel)
     LocalListing listing_;

@@ -1,12 +1,14 @@
 // The folder watcher: names created, deleted and moved wake the owner, a file's new contents do
-// not; a burst costs one wake until the owner has looked; the folder or one above it going
-// away wakes it; stop joins the thread and no wake comes after.
+// not; a burst costs one wake until the owner has looked, who learns the names, or that the
+// whole folder must be read; the folder or one above it going away wakes it; stop joins the
+// thread and no wake comes after.
 #include "ScratchFolder.h"
 #include "WakeCounter.h"
 #include "panes/FolderWatcher.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +48,44 @@ TEST(FolderWatcher, NamesCreatedDeletedAndMovedWakeTheOwnerOncePerLook) {
     watcher.handled();
     std::filesystem::remove(scratch / "Sub");
     ASSERT_TRUE(counter.waitFor(4));
+}
+
+TEST(FolderWatcher, TellsTheNamesEachOnceOrThatTheWholeFolderMustBeRead) {
+    ScratchFolder scratch;
+    scratch.write("old.PM");
+    WakeCounter counter;
+    FolderWatcher watcher;
+    ASSERT_TRUE(watcher.start(scratch.str(), [&] { counter.wake(); }));
+    scratch.write("new.PM");
+    std::filesystem::rename(scratch / "old.PM", scratch / "renamed.PM");
+    std::filesystem::remove(scratch / "new.PM");
+    ASSERT_TRUE(counter.waitFor(1));
+    std::this_thread::sleep_for(kQuiet);
+    FolderWatcher::Changes changes = watcher.handled();
+    EXPECT_FALSE(changes.whole);
+    std::sort(changes.names.begin(), changes.names.end());
+    EXPECT_EQ(changes.names, (std::vector<std::string>{"new.PM", "old.PM", "renamed.PM"}));
+    EXPECT_TRUE(watcher.handled().names.empty());
+
+    // More names than a look at each is worth: the whole folder.
+    for (size_t n = 0; n <= FolderWatcher::kMostNames; ++n) scratch.write(std::to_string(n));
+    ASSERT_TRUE(counter.waitFor(2));
+    std::this_thread::sleep_for(kQuiet);
+    changes = watcher.handled();
+    EXPECT_TRUE(changes.whole);
+    EXPECT_TRUE(changes.names.empty());
+    EXPECT_FALSE(watcher.handled().whole);
+}
+
+TEST(FolderWatcher, AFolderAboveGoingAwayAsksForTheWholeFolder) {
+    ScratchFolder scratch;
+    scratch.folder("A/B");
+    WakeCounter counter;
+    FolderWatcher watcher;
+    ASSERT_TRUE(watcher.start(scratch / "A/B/", [&] { counter.wake(); }));
+    std::filesystem::rename(scratch / "A", scratch / "A2");
+    ASSERT_TRUE(counter.waitFor(1));
+    EXPECT_TRUE(watcher.handled().whole);
 }
 
 TEST(FolderWatcher, NewContentsOfAFileAloneDoNotWake) {

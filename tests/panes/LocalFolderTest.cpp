@@ -136,6 +136,46 @@ TEST(ListFolder, AFolderThatIsNotThereOrNotReadableGivesItsError) {
     EXPECT_EQ(listFolder(scratch / "locked", "*", {}).error, EACCES);
 }
 
+// A name the watcher told of, looked at again, gives what a whole listing would give for it.
+TEST(LookUpEntries, GiveWhatTheListingGivesAndNoneForWhatIsGoneHiddenOrNoName) {
+    ScratchFolder scratch;
+    scratch.folder("Sub");
+    scratch.write("data.PM", "12345");
+    scratch.write("notes.txt", "x");
+    ASSERT_EQ(::symlink((scratch / "nothing").c_str(), (scratch / "broken.PM").c_str()), 0);
+    ASSERT_EQ(::symlink((scratch / "Sub").c_str(), (scratch / "to-sub").c_str()), 0);
+    const MemoryTypeTable types{memoryType("Programs", "*.PM", 7)};
+    const std::vector<std::string> names{"data.PM",   "Sub",     "broken.PM",  "to-sub",
+                                         "notes.txt", "gone.PM", "../data.PM", "",
+                                         ".",         ".."};
+    const EntryLookup lookup = lookUpEntries(scratch.str(), names, "*.PM", types);
+    ASSERT_EQ(lookup.error, 0);
+    ASSERT_EQ(lookup.entries.size(), names.size());
+    const FolderListing listing = listFolder(scratch.str(), "*.PM", types);
+    const auto listed = [&](const std::string& name) {
+        for (const LocalEntry& entry : listing.entries) {
+            if (entry.name == name) return entry;
+        }
+        throw std::runtime_error("not listed: " + name);
+    };
+    for (size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(names[i]);
+        ASSERT_TRUE(lookup.entries[i].second.has_value());
+        const LocalEntry& entry = *lookup.entries[i].second;
+        const LocalEntry want = listed(names[i]);
+        EXPECT_EQ(entry.folder, want.folder);
+        EXPECT_EQ(entry.size, want.size);
+        EXPECT_EQ(entry.image, want.image);
+    }
+    EXPECT_EQ(lookup.entries[0].second->image, 7);
+    for (size_t i = 4; i < names.size(); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(lookup.entries[i].first, names[i]);
+        EXPECT_FALSE(lookup.entries[i].second.has_value());
+    }
+    EXPECT_EQ(lookUpEntries(scratch / "missing", names, "*", {}).error, ENOENT);
+}
+
 TEST(WalkPath, GoesAsDeepAsThePathExistsInTheSpellingOnDisk) {
     ScratchFolder scratch;
     scratch.folder("Progs/Mill");

@@ -13,6 +13,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <thread>
 
 namespace qel {
 namespace {
@@ -222,6 +223,36 @@ TEST_F(LocalPaneTest, ARefreshFollowsTheWatcherAndChangesOnlyTheDifferences) {
     ASSERT_TRUE(host_.changes.waitFor(2));
     pane().RefreshFolder();
     EXPECT_EQ(pane().listing().find("one.PM"), -1);
+}
+
+TEST_F(LocalPaneTest, TheWatchersRefreshLooksOnlyAtTheNamesToldUnlessItMissedSome) {
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    const int readings = disk_->readings();
+    scratch_.write("A/three.PM", "333");
+    std::filesystem::remove(scratch_ / "A/one.PM");
+    std::filesystem::rename(scratch_ / "A/two.PP", scratch_ / "A/Two.PM");
+    ASSERT_TRUE(host_.changes.waitFor(1));
+    std::this_thread::sleep_for(100ms);  // the whole burst told
+    pane().RefreshChanges();
+    EXPECT_EQ(disk_->readings(), readings);  // no listing of the folder
+    EXPECT_EQ(namesOf(pane().listing()),
+              (std::vector<std::string>{"Sub", "notes.txt", "three.PM", "Two.PM"}));
+    EXPECT_EQ(pane().listing().at(2).size, 3u);
+    EXPECT_EQ(pane().listing().at(3).size, 2u);
+
+    // Changes while a name is edited are not lost: the next look reads the whole folder.
+    pane().EnableRefresh(false);
+    scratch_.write("A/four.PM", "4");
+    ASSERT_TRUE(host_.changes.waitFor(2));
+    pane().RefreshChanges();
+    EXPECT_EQ(pane().listing().find("four.PM"), -1);
+    pane().EnableRefresh(true);
+    scratch_.write("A/five.PM", "5");
+    ASSERT_TRUE(host_.changes.waitFor(3));
+    pane().RefreshChanges();
+    EXPECT_EQ(disk_->readings(), readings + 1);
+    EXPECT_NE(pane().listing().find("four.PM"), -1);
+    EXPECT_NE(pane().listing().find("five.PM"), -1);
 }
 
 TEST_F(LocalPaneTest, AFolderDeletedWhileShownLeavesForTheDeepestThatExists) {

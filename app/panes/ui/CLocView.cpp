@@ -108,8 +108,16 @@ bool CLocView::Navigate(const std::string& path) {
 }
 
 void CLocView::RefreshFolder() {
+    refresh(false);
+}
+
+void CLocView::refresh(bool changesOnly) {
     const std::string before = pane_->currentFolder();
-    pane_->RefreshFolder();
+    if (changesOnly) {
+        pane_->RefreshChanges();
+    } else {
+        pane_->RefreshFolder();
+    }
     if (pane_->currentFolder() != before) {
         // The folder went away: the pane shows another one now.
         showState();
@@ -122,7 +130,7 @@ void CLocView::RefreshFolder() {
 
 bool CLocView::event(QEvent* event) {
     if (event->type() == WM_LOCAL_FOLDER_CHANGED) {
-        RefreshFolder();
+        refresh(true);
         return true;
     }
     return QObject::event(event);

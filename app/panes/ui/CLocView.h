@@ -70,6 +70,8 @@ class CLocView final : public QObject, private LocalPaneHost {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The list read again: all of it, or only the names the watcher told of.
+    void refresh(bool changesOnly);
     bool retryInaccessibleFolder() override;
     void beep() override;
     void folderChanged() override;
