@@ -8,7 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 
 namespace qel {
 namespace {
@@ -143,6 +147,41 @@ TEST_F(CncPaneAgainstSim, RefreshTellsWhatWentAndWhatCame) {
     EXPECT_EQ(refresh.added, Texts{"C.PM"});
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_FALSE(refreshLevel(setup, 0, shown).listed);  // the top level is not refreshed
+}
+
+TEST_F(CncPaneAgainstSim, TenThousandMemoriesAreListedWholeAndTheirRefreshIsExact) {
+    constexpr int kMemories = 10000;
+    const auto name = [](int n) {
+        char text[16];
+        std::snprintf(text, sizeof text, "P%05d.PM", n);
+        return std::string(text);
+    };
+    for (int n = 0; n < kMemories; ++n) cnc.store.write(name(n), "N1\r\n");
+    const LevelListing listing = listLevel(setup, 1, 0);
+    ASSERT_EQ(listing.items.size(), static_cast<size_t>(kMemories));
+    EXPECT_EQ(listing.items.back().text, name(kMemories - 1));
+
+    // Shown in another case; every hundredth goes, fifty come.
+    Texts shown;
+    for (const PaneItem& item : listing.items) {
+        std::string lower = item.text;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        shown.push_back(lower);
+    }
+    Texts gone, added;
+    for (int n = 0; n < kMemories; n += 100) {
+        std::filesystem::remove(cnc.store.path / name(n));
+        gone.push_back(shown[static_cast<size_t>(n)]);
+    }
+    for (int n = kMemories; n < kMemories + 50; ++n) {
+        cnc.store.write(name(n), "N1\r\n");
+        added.push_back(name(n));
+    }
+    LevelRefresh refresh = refreshLevel(setup, 1, shown);
+    ASSERT_TRUE(refresh.listed);
+    EXPECT_EQ(refresh.gone, gone);
+    std::sort(refresh.added.begin(), refresh.added.end());
+    EXPECT_EQ(refresh.added, added);
 }
 
 TEST_F(CncPaneAgainstSim, QuickViewShowsTheFirstFiveBlocksAndEndsTheMemory) {
