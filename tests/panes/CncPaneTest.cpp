@@ -184,6 +184,31 @@ TEST_F(CncPaneAgainstSim, TenThousandMemoriesAreListedWholeAndTheirRefreshIsExac
     EXPECT_EQ(refresh.added, added);
 }
 
+// A CNC whose replies arrive damaged: every listing ends, listed or with its box, the names
+// shown are only ones of the type, and no memory is left open.
+TEST(CncPaneGarbage, DamagedListingsEndCleanlyAndShowOnlyNamesOfTheType) {
+    SimulatedCnc cnc({"--tcp-listen", "127.0.0.1:0", "--block-size", "10", "--corrupt-percent",
+                      "40", "--seed", "11"});
+    for (int n = 0; n < 40; ++n) cnc.store.write("P" + std::to_string(n) + ".PM", "N1\r\n");
+    const std::unique_ptr<CncClient> client = cnc.tcpClient();
+    ASSERT_TRUE(client->isConnected());
+    CncPaneSetup setup;
+    setup.types = threeTypes();
+    setup.link = client.get();
+    setup.linkType = client->linkType();
+    for (int round = 0; round < 5; ++round) {
+        const LevelListing listing = listLevel(setup, 1, 0);
+        for (const PaneItem& item : listing.items) {
+            EXPECT_TRUE(item.text.ends_with(".PM")) << item.text;
+            EXPECT_GT(item.text.size(), 3u);
+        }
+        EXPECT_LE(listing.items.size(), 40u);
+        EXPECT_LE(listing.messages.size(), 1u);
+        EXPECT_EQ(client->transferState(), TransferState::Idle);
+        if (!listing.ok) break;  // the link is gone: the box said so once
+    }
+}
+
 TEST_F(CncPaneAgainstSim, QuickViewShowsTheFirstFiveBlocksAndEndsTheMemory) {
     const std::string text(200, 'X');
     cnc.store.write("LONG.PM", text);
