@@ -85,6 +85,7 @@ void DriveTree::Init(std::string_view start) {
     for (const Drive& drive : drives) {
         if (drive.root.empty() || drive.root.front() != '/') continue;
         drives_.push_back(driveItem(drive));
+        drives_.back()->row = static_cast<int>(drives_.size()) - 1;
     }
     std::vector<Drive> shown;
     for (const auto& item : drives_) shown.push_back({item->text, {}, DriveKind::Fixed});
@@ -135,6 +136,7 @@ bool DriveTree::Fill(DriveTreeItem& item, Branch branch) {
         child->text = std::move(folder.name);
         child->placeholder = folder.hasSubfolders;
         child->parent = &item;
+        child->row = static_cast<int>(item.children.size());
         item.children.push_back(std::move(child));
     }
     // A drive that could not be read, or holds nothing yet (no disk inserted), stays openable.
@@ -156,11 +158,8 @@ void DriveTree::Select(const DriveTreeItem* item) {
 }
 
 int DriveTree::rowOf(const DriveTreeItem& item) const {
-    const auto& siblings = item.parent != nullptr ? item.parent->children : drives_;
-    for (size_t i = 0; i < siblings.size(); ++i) {
-        if (siblings[i].get() == &item) return static_cast<int>(i);
-    }
-    return -1;
+    // Kept in the item: the view asks for the parent of every index it lays out.
+    return item.row;
 }
 
 }  // namespace qel

@@ -27,6 +27,7 @@ struct DriveTreeItem {
     bool placeholder = false;  // not read yet: there is something to open
     bool open = false;         // read, and its children shown
     DriveTreeItem* parent = nullptr;
+    int row = 0;  // the place among its siblings (the drives, for a drive)
     std::vector<std::unique_ptr<DriveTreeItem>> children;
 
     // A button to open the branch is shown.
