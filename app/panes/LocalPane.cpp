@@ -144,7 +144,11 @@ void LocalPane::RefreshFolder() {
             snapshot.listing = disk->list(folder, filter, types);
             return snapshot;
         });
-    if (!found) return;  // a disk that does not answer: the list stays as it was
+    if (!found) {
+        // A disk that does not answer: the list stays as it was, to be read again next time.
+        missedChanges_ = true;
+        return;
+    }
     if (found->listing.error != 0) {
         // The folder went away or became unreadable while shown.
         Navigate(currentFolder_);
