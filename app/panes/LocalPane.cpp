@@ -1,8 +1,13 @@
 #include "panes/LocalPane.h"
 
+#include "panes/LocalFileCommands.h"
+#include "panes/MatchPattern.h"
+#include "transfer/LocalFileNames.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace qel {
@@ -220,6 +225,78 @@ std::vector<std::string> LocalPane::folderChain() const {
     chain.reserve(pathEntries_.size());
     for (const PathEntry& entry : pathEntries_) chain.push_back(entry.path);
     return chain;
+}
+
+LocalPane::DeleteOutcome LocalPane::DeleteFiles(const std::vector<std::string>& names) {
+    DeleteOutcome outcome;
+    for (const std::string& name : names) {
+        const auto error =
+            calls_.run<int>([disk = disk_, path = pathOf(name)] { return disk->removeFile(path); });
+        if (error && (*error == 0 || *error == ENOENT)) {
+            ++outcome.deleted;
+            continue;
+        }
+        outcome.failed = name;
+        break;
+    }
+    return outcome;
+}
+
+std::optional<std::string> LocalPane::NewFolder() {
+    return makeNewEntry(true);
+}
+
+std::optional<std::string> LocalPane::NewTextFile() {
+    return makeNewEntry(false);
+}
+
+std::optional<std::string> LocalPane::makeNewEntry(bool folder) {
+    if (!shown_) return std::nullopt;
+    // The default name counts the entries that begin like it; when lower numbers were deleted
+    // that name may be taken, and the next numbers are tried. Creating refuses an existing
+    // name, so nothing is overwritten even when another program makes one meanwhile.
+    constexpr size_t kMostTries = 10000;
+    const std::string base = folder ? kNewFolderBase : kNewFileBase;
+    const std::string extension = folder ? "" : kNewFileExtension;
+    auto made = calls_.run<std::optional<std::string>>(
+        [disk = disk_, where = currentFolder_, base, extension, folder,
+         types = types_]() -> std::optional<std::string> {
+            const std::string pattern = base + '*';
+            size_t count = 0;
+            for (const LocalEntry& entry : disk->list(where, pattern, types).entries) {
+                if (MatchPattern(entry.name, pattern)) ++count;
+            }
+            for (size_t tries = 0; tries < kMostTries; ++tries) {
+                const std::string name = newEntryName(base, extension, count + tries);
+                const std::string path = where + name;
+                const int error = folder ? disk->makeFolder(path) : disk->createEmptyFile(path);
+                if (error == 0) return name;
+                if (error != EEXIST) return std::nullopt;
+            }
+            return std::nullopt;
+        });
+    if (!made || !*made) return std::nullopt;
+    const std::string& name = **made;
+    LocalEntry entry;
+    entry.name = name;
+    entry.folder = folder;
+    entry.image = folder ? kLocalFolderImage : fileImage(name, types_);
+    listing_.refreshNames({{name, entry}});
+    return name;
+}
+
+bool LocalPane::Rename(const std::string& from, const std::string& to) {
+    if (from == to) return true;
+    if (!isPlainFileName(to) || !isPlainFileName(from)) return false;
+    const auto error = calls_.run<int>([disk = disk_, source = pathOf(from), target = pathOf(to)] {
+        return disk->renameEntry(source, target);
+    });
+    return error && *error == 0;
+}
+
+bool LocalPane::OpenFolder(const std::string& name) {
+    if (!isPlainFileName(name)) return false;
+    return Navigate(pathOf(name));
 }
 
 void LocalPane::FilterEdited(std::string_view text) {

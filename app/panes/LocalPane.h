@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,7 +95,30 @@ class LocalPane {
     const std::string& filterText() const { return filterText_; }
     bool filterChanged() const { return filterChanged_; }
 
+    // The operator's changes to the shown folder. Each leaves every other entry as it was; the
+    // list learns of them from the next refresh, except for a new entry, which shows at once
+    // so that its name can be edited.
+    struct DeleteOutcome {
+        size_t deleted = 0;
+        std::optional<std::string> failed;  // the file the deleting stopped at
+    };
+    // Deletes the files in order and stops at the first that cannot be deleted. A file that
+    // another program deleted meanwhile is gone as asked: it does not stop the others.
+    DeleteOutcome DeleteFiles(const std::vector<std::string>& names);
+    // A new folder or empty text file under the first free default name; its name, or nothing
+    // when the folder refused (or its disk did not answer). Nothing is ever overwritten.
+    std::optional<std::string> NewFolder();
+    std::optional<std::string> NewTextFile();
+    // False (and nothing changed) when to is not a plain name, another entry has it, or the
+    // disk refused.
+    bool Rename(const std::string& from, const std::string& to);
+    // A folder item opened: its folder is shown.
+    bool OpenFolder(const std::string& name);
+    // The full path of a name of the shown folder.
+    std::string pathOf(const std::string& name) const { return currentFolder_ + name; }
+
     void EnableRefresh(bool on) { refreshEnabled_ = on; }
+    bool refreshEnabled() const { return refreshEnabled_; }
     // Ends the watch (the pane goes).
     void StopWatching() { watcher_.stop(); }
 
@@ -115,6 +139,7 @@ class LocalPane {
     void buildPathEntries(const std::vector<Drive>& drives, int current,
                           const std::vector<std::string>& folders);
     void startWatching();
+    std::optional<std::string> makeNewEntry(bool folder);
 
     LocalPaneHost& host_;
     std::string& currentFolder_;

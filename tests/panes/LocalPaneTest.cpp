@@ -1,7 +1,8 @@
 // The local pane without a window: Navigate with a path that exists only partly, the path
 // combo's drives and folder chain, Back, the display filter applied when the edit is left, the
 // Retry/Cancel box for a folder that cannot be read or a disk that hangs, a refresh that
-// follows the watcher, and a folder deleted while it is shown.
+// follows the watcher, a folder deleted while it is shown, and the operator's own changes:
+// delete, new folder and text file under free names, rename.
 #include "ScratchFolder.h"
 #include "TestDisk.h"
 #include "WakeCounter.h"
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <deque>
 #include <filesystem>
@@ -279,6 +282,93 @@ TEST_F(LocalPaneTest, EveryNavigateReplacesTheWatcherAndTheEditorIsKeptShort) {
     EXPECT_EQ(pane().editor(), "NOTEPAD");
     pane().SetEditor(std::string(300, 'e'));
     EXPECT_EQ(pane().editor().size(), 129u);
+}
+
+// A drive whose folders take nothing new, like one made read-only while it is shown.
+class ReadOnlyDisk final : public LocalDisk {
+  public:
+    explicit ReadOnlyDisk(std::string root) : root_(std::move(root)) {}
+    std::vector<Drive> drives() override { return {{root_, "scratch", DriveKind::Fixed}}; }
+    int makeFolder(const std::string&) override { return EROFS; }
+    int createEmptyFile(const std::string&) override { return EACCES; }
+    int removeFile(const std::string&) override { return EROFS; }
+
+  private:
+    std::string root_;
+};
+
+TEST_F(LocalPaneTest, DeleteStopsAtTheFirstFailureAndCountsAFileGoneMeanwhileAsDeleted) {
+    scratch_.write("A/three.PM", "3");
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    // notes.txt went before the command came; the folder Sub is refused and stops the rest.
+    std::filesystem::remove(scratch_ / "A/notes.txt");
+    const auto outcome = pane().DeleteFiles({"notes.txt", "one.PM", "Sub", "three.PM"});
+    EXPECT_EQ(outcome.deleted, 2u);
+    EXPECT_EQ(outcome.failed, "Sub");
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "A/one.PM"));
+    EXPECT_TRUE(std::filesystem::is_directory(scratch_ / "A/Sub"));
+    EXPECT_TRUE(std::filesystem::exists(scratch_ / "A/three.PM"));
+    EXPECT_TRUE(std::filesystem::exists(scratch_ / "A/two.PP"));
+}
+
+TEST_F(LocalPaneTest, NewEntriesTakeTheNextFreeNumberAndNeverOverwrite) {
+    scratch_.folder("A/New Folder");
+    scratch_.folder("A/New Folder (2)");
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    EXPECT_EQ(pane().NewFolder(), "New Folder (3)");
+    EXPECT_TRUE(std::filesystem::is_directory(scratch_ / "A/New Folder (3)"));
+    // The new folder is listed at once, among the folders.
+    const long row = pane().listing().find("New Folder (3)");
+    ASSERT_GE(row, 0);
+    EXPECT_TRUE(pane().listing().at(static_cast<size_t>(row)).folder);
+
+    // A gap: two entries count, but "(3)" is taken; the next free number is used. A file of
+    // the folder's base name counts as well.
+    std::filesystem::remove(scratch_ / "A/New Folder (2)");
+    scratch_.write("A/New Folder (4)", "keep");
+    EXPECT_EQ(pane().NewFolder(), "New Folder (5)");
+    EXPECT_EQ(std::filesystem::file_size(scratch_ / "A/New Folder (4)"), 4u);
+
+    scratch_.write("A/New File.txt", "mine");
+    pane().FilterEdited("*.PM");
+    pane().FilterEditLeft();
+    EXPECT_EQ(pane().NewTextFile(), "New File (2).txt");
+    EXPECT_EQ(std::filesystem::file_size(scratch_ / "A/New File (2).txt"), 0u);
+    EXPECT_EQ(std::filesystem::file_size(scratch_ / "A/New File.txt"), 4u);
+    // The display filter hides text files: the new one still shows, to be named.
+    EXPECT_GE(pane().listing().find("New File (2).txt"), 0);
+}
+
+TEST_F(LocalPaneTest, AFolderThatTakesNothingNewLeavesEverythingAsItWas) {
+    LocalPane readOnly(host_, folder_, std::make_shared<ReadOnlyDisk>(scratch_.str()));
+    ASSERT_TRUE(readOnly.Navigate(scratch_ / "A"));
+    const auto before = namesOf(readOnly.listing());
+    EXPECT_FALSE(readOnly.NewFolder());
+    EXPECT_FALSE(readOnly.NewTextFile());
+    EXPECT_EQ(readOnly.DeleteFiles({"one.PM"}).failed, "one.PM");
+    EXPECT_EQ(namesOf(readOnly.listing()), before);
+    EXPECT_TRUE(std::filesystem::exists(scratch_ / "A/one.PM"));
+}
+
+TEST_F(LocalPaneTest, RenameRefusesATakenNameAndANameThatLeavesTheFolder) {
+    ASSERT_TRUE(pane().Navigate(scratch_ / "A"));
+    EXPECT_FALSE(pane().Rename("one.PM", "two.PP"));
+    EXPECT_EQ(std::filesystem::file_size(scratch_ / "A/one.PM"), 1u);
+    EXPECT_EQ(std::filesystem::file_size(scratch_ / "A/two.PP"), 2u);
+    // Onto a folder's name, into a folder, or upwards: refused, nothing moved.
+    EXPECT_FALSE(pane().Rename("one.PM", "Sub"));
+    EXPECT_FALSE(pane().Rename("one.PM", "Sub/one.PM"));
+    EXPECT_FALSE(pane().Rename("one.PM", ".."));
+    EXPECT_FALSE(pane().Rename("one.PM", ""));
+    EXPECT_TRUE(std::filesystem::exists(scratch_ / "A/one.PM"));
+    EXPECT_FALSE(std::filesystem::exists(scratch_ / "A/Sub/one.PM"));
+    // A free name, a name with blanks and quotes, and a folder.
+    EXPECT_TRUE(pane().Rename("one.PM", "O'Neil \"1\".PM"));
+    EXPECT_EQ(std::filesystem::file_size(scratch_ / "A/O'Neil \"1\".PM"), 1u);
+    EXPECT_TRUE(pane().Rename("Sub", "Deeper"));
+    EXPECT_TRUE(std::filesystem::is_directory(scratch_ / "A/Deeper"));
+    // A file gone meanwhile: refused.
+    EXPECT_FALSE(pane().Rename("missing.PM", "found.PM"));
 }
 
 }  // namespace
