@@ -6,6 +6,7 @@
 #include "TestDisk.h"
 #include "panes/ui/CLocView.h"
 #include "panes/ui/CTreeCombo.h"
+#include "panes/ui/PaneList.h"
 #include "panes/ui/ControlIds.h"
 #include "shell/ui/CQelVevaDlg.h"
 
@@ -37,7 +38,7 @@ class PaneWindow final : public QWidget {
         auto* layout = new QVBoxLayout(this);
         add(folder = new CTreeCombo(this), 1008);
         add(back = new QPushButton(QStringLiteral("&Back"), this), 1009);
-        add(list = new QTreeView(this), 1010);
+        add(list = new PaneList(this), 1010);
         add(filter = new QLineEdit(QStringLiteral("*.*"), this), 1012);
         add(freeDisk = new QLabel(QStringLiteral("???"), this), 1013);
         for (const int id : {1014, 1015, 1016, 1023, 1018, 1073}) {
@@ -48,7 +49,7 @@ class PaneWindow final : public QWidget {
     }
     CTreeCombo* folder;
     QPushButton* back;
-    QTreeView* list;
+    PaneList* list;
     QLineEdit* filter;
     QLabel* freeDisk;
 

@@ -70,8 +70,6 @@ bool CCncView::Attach(const std::function<QWidget*(int)>& control,
     list_->setColumnWidth(CncMemoryModel::Name, kColumnWidth);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     list_->installEventFilter(this);
-    viewport_ = list_->viewport();
-    viewport_->installEventFilter(this);
     connect(list_, &QTreeView::doubleClicked, this,
             [this](const QModelIndex& index) { openItem(index.row()); });
     connect(list_, &QTreeView::customContextMenuRequested, this, &CCncView::contextMenu);
@@ -83,8 +81,8 @@ bool CCncView::Attach(const std::function<QWidget*(int)>& control,
         QObject::disconnect(button, &QPushButton::clicked, nullptr, nullptr);
     }
     connect(back_, &QPushButton::clicked, this, &CCncView::back);
-    connect(receive_, &QPushButton::clicked, this, [this] { receive(false); });
-    connect(receiveAs_, &QPushButton::clicked, this, [this] { receive(true); });
+    connect(receive_, &QPushButton::clicked, this, [this] { receive(false, currentFolder()); });
+    connect(receiveAs_, &QPushButton::clicked, this, [this] { receive(true, currentFolder()); });
     connect(delete_, &QPushButton::clicked, this, &CCncView::deleteSelected);
     connect(select_, &QPushButton::clicked, this, &CCncView::selectByFilter);
     connect(selector_, &QComboBox::activated, this, &CCncView::selectorChanged);
@@ -263,13 +261,20 @@ void CCncView::selectorChanged(int index) {
     ShowLevel(index);
 }
 
-void CCncView::receive(bool receiveAs) {
+void CCncView::ReceiveInto(const std::string& folder) {
+    receive(false, folder);
+}
+
+void CCncView::receive(bool receiveAs, const std::string& folder) {
     if (link_ == nullptr || busy()) return;
     emit statusChanged(QString::fromLatin1(kGettingInformationText));
     const ReceiveChoice choice =
         namesToReceive(setup(), level_, selectedItems(), focusedItem(), receiveAs);
-    runReceiveDialog(owner_, prompter_, *link_, choice.names, choice.flags, currentFolder(),
-                     pauses_);
+    if (choice.names.empty()) {
+        emit statusChanged(QString::fromLatin1(kReadyText));
+        return;
+    }
+    runReceiveDialog(owner_, prompter_, *link_, choice.names, choice.flags, folder, pauses_);
     emit localFolderChanged();
     emit statusChanged(QString::fromLatin1(kReadyText));
     RefreshLevel();
@@ -364,12 +369,6 @@ bool CCncView::eventFilter(QObject* watched, QEvent* event) {
             openItem(current.row());
         }
         return true;
-    }
-    // The viewport is compared with the pointer kept at Attach: while the list is being destroyed
-    // it still sends events here, and must not be called then.
-    if (watched == viewport_ && event->type() == QEvent::MouseMove && !list_->hasFocus() &&
-        list_->isEnabled()) {
-        list_->setFocus();  // a mouse over the list gives it the keyboard
     }
     return QObject::eventFilter(watched, event);
 }

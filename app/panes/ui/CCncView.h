@@ -56,6 +56,8 @@ class CCncView final : public QObject {
     // Lists the shown memory type again, keeping what is still there (after a transfer).
     void RefreshLevel();
     void SetConnectionText(const QString& text);
+    // Memories dragged onto the local pane: the chosen ones are received into folder.
+    void ReceiveInto(const std::string& folder);
     // The level the next listing shows (after a connect: the configuration's default folder).
     void setCurrentLevel(int level) { level_ = level; }
     // Waits for the worker's job to end (the link's time-outs bound it): before the link goes.
@@ -93,7 +95,7 @@ class CCncView final : public QObject {
     const PaneItem* focusedItem() const;
 
     void back();
-    void receive(bool receiveAs);
+    void receive(bool receiveAs, const std::string& folder);
     void deleteSelected();
     void selectByFilter();
     void selectAll();
@@ -114,7 +116,6 @@ class CCncView final : public QObject {
     std::thread worker_;
 
     QTreeView* list_ = nullptr;
-    QObject* viewport_ = nullptr;  // the list's, only compared
     CTreeCombo* selector_ = nullptr;
     QPushButton* back_ = nullptr;
     QPushButton* delete_ = nullptr;

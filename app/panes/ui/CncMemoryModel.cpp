@@ -119,4 +119,10 @@ std::vector<std::string> CncMemoryModel::texts() const {
     return all;
 }
 
+Qt::ItemFlags CncMemoryModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren |
+           Qt::ItemIsDragEnabled;
+}
+
 }  // namespace qel::ui

@@ -24,6 +24,8 @@ class CncMemoryModel final : public QAbstractTableModel {
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Memories and memory types are dragged onto the local pane.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void setItems(std::vector<PaneItem> items);
     // The refresh: drops the items of gone (by text, without regard to case) and adds added.

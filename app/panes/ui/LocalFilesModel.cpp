@@ -73,7 +73,11 @@ QVariant LocalFilesModel::headerData(int section, Qt::Orientation orientation, i
 
 Qt::ItemFlags LocalFilesModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    // Items are dragged onto the CNC pane; names are edited to rename.
+    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren |
+                          Qt::ItemIsDragEnabled;
+    if (index.column() == NameColumn) flags |= Qt::ItemIsEditable;
+    return flags;
 }
 
 void LocalFilesModel::beginReset() {

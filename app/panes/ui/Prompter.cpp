@@ -56,13 +56,21 @@ bool Prompter::confirm(QWidget* parent, const QString& caption, const QString& t
 }
 
 void Prompter::tell(QWidget* parent, const QString& caption, const QString& text, bool error) {
+    showMessage(parent, caption, text, error ? QMessageBox::Critical : QMessageBox::Information);
+}
+
+void Prompter::warn(QWidget* parent, const QString& caption, const QString& text) {
+    showMessage(parent, caption, text, QMessageBox::Warning);
+}
+
+void Prompter::showMessage(QWidget* parent, const QString& caption, const QString& text,
+                           int icon) {
     asked_.append(text);
     if (always_ || !answers_.empty()) {
         if (!answers_.empty()) answers_.pop_front();
         return;
     }
-    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::Information, caption, text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(static_cast<QMessageBox::Icon>(icon), caption, text, QMessageBox::Ok, parent);
     box.exec();
 }
 

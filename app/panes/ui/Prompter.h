@@ -29,6 +29,8 @@ class Prompter {
                  BoxIcon icon);
     // A plain message box with OK under caption.
     void tell(QWidget* parent, const QString& caption, const QString& text, bool error = true);
+    // The same with the warning (exclamation) icon.
+    void warn(QWidget* parent, const QString& caption, const QString& text);
 
     // Tests: the next questions are answered with these, in order, without a window.
     void presetAnswers(std::deque<uint32_t> answers) { answers_ = std::move(answers); }
@@ -38,6 +40,8 @@ class Prompter {
     const QStringList& asked() const { return asked_; }
 
   private:
+    void showMessage(QWidget* parent, const QString& caption, const QString& text, int icon);
+
     std::deque<uint32_t> answers_;
     std::deque<std::optional<QString>> texts_;
     bool always_ = false;

@@ -6,6 +6,7 @@
 #include "panes/CncPane.h"
 #include "panes/ui/CCncView.h"
 #include "panes/ui/CLocView.h"
+#include "panes/ui/PaneList.h"
 #include "panes/ui/CTreeCombo.h"
 #include "panes/ui/ControlIds.h"
 #include "panes/ui/ImageList.h"
@@ -60,8 +61,8 @@ std::string processFolder() {
     return folder;
 }
 
-QTreeView* makeList(QWidget* parent, int id, const QString& name) {
-    auto* list = new QTreeView(parent);
+PaneList* makeList(QWidget* parent, int id, const QString& name) {
+    auto* list = new PaneList(parent);
     identify(list, id, name);
     list->setRootIsDecorated(false);
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -472,6 +473,24 @@ void CQelVevaDlg::attachLocalPane(const ConfigRecord& config) {
     // Files received from the CNC show at once (the watcher would also bring them).
     connect(cncView_, &CCncView::localFolderChanged, this, [this] {
         if (localPane_) localPane_->RefreshFolder();
+    });
+    connect(localPane_.get(), &CLocView::statusChanged, this, &CQelVevaDlg::setStatusText);
+    connect(localPane_.get(), &CLocView::cncChanged, cncView_, &CCncView::RefreshLevel);
+    connect(localPane_.get(), &CLocView::settingsRequested, this, &CQelVevaDlg::notYetThere);
+
+    // Items dragged from one pane onto the other are transferred.
+    auto* localList = qobject_cast<PaneList*>(control(IDC_LOCAL_LIST));
+    auto* cncList = qobject_cast<PaneList*>(control(IDC_CNC_LIST));
+    localList->addDropTarget(cncList);
+    cncList->addDropTarget(localList);
+    for (PaneList* list : {localList, cncList}) {
+        connect(list, &PaneList::statusChanged, this, &CQelVevaDlg::setStatusText);
+    }
+    connect(localList, &PaneList::dropped, this, [this] {
+        if (localPane_) localPane_->SendDropped();
+    });
+    connect(cncList, &PaneList::dropped, this, [this](PaneList*, int row) {
+        if (localPane_) cncView_->ReceiveInto(localPane_->dropFolder(row));
     });
 }
 
