@@ -64,9 +64,9 @@ bool CLocView::Attach(QWidget* window, const LocalPaneControls& ids, const Memor
     send_ = take<QPushButton>(window, ids.send);
     sendAs_ = take<QPushButton>(window, ids.sendAs);
     btrSend_ = take<QPushButton>(window, ids.btrSend);
-    for (QObject* taken : std::initializer_list<QObject*>{
-             list_, folder_, back_, filter_, freeDisk_, fileManager_, select_, remove_, send_,
-             sendAs_, btrSend_}) {
+    for (QObject* taken :
+         std::initializer_list<QObject*>{list_, folder_, back_, filter_, freeDisk_, fileManager_,
+                                         select_, remove_, send_, sendAs_, btrSend_}) {
         if (taken == nullptr) return false;
     }
 
@@ -105,6 +105,7 @@ bool CLocView::Attach(QWidget* window, const LocalPaneControls& ids, const Memor
     list_->setContextMenuPolicy(Qt::DefaultContextMenu);
     list_->installEventFilter(this);
 
+    select_->setEnabled(true);  // always, as the file manager button
     connect(select_, &QPushButton::clicked, this, &CLocView::SelectByFilter);
     connect(remove_, &QPushButton::clicked, this, &CLocView::DeleteFiles);
     connect(send_, &QPushButton::clicked, this, [this] { Send(false); });
@@ -322,9 +323,9 @@ void CLocView::DeleteFiles() {
 void CLocView::RenameSelected() {
     const QModelIndexList rows = list_->selectionModel()->selectedRows(LocalFilesModel::NameColumn);
     if (rows.isEmpty()) return;
-    const QModelIndex first =
-        *std::min_element(rows.begin(), rows.end(),
-                          [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    const QModelIndex first = *std::min_element(
+        rows.begin(), rows.end(),
+        [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     if (pane_->listing().at(static_cast<size_t>(first.row())).folder) return;
     pane_->EnableRefresh(false);
     list_->setCurrentIndex(first);
@@ -390,8 +391,8 @@ void CLocView::selectRows(const std::vector<size_t>& rows) {
 }
 
 void CLocView::SelectByFilter() {
-    const auto filter = prompter_.askText(window_, QString::fromLatin1(kSelectFilterPrompt),
-                                          QStringLiteral("*.*"));
+    const auto filter =
+        prompter_.askText(window_, QString::fromLatin1(kSelectFilterPrompt), QStringLiteral("*.*"));
     if (!filter) return;
     selectRows(filesMatching(pane_->listing(), filter->toStdString()));
     list_->setFocus();
@@ -406,8 +407,8 @@ void CLocView::SelectAllFiles() {
 }
 
 void CLocView::showMenu(const QPoint& global, const QModelIndex& item, bool fromKeyboard) {
-    const bool onFile =
-        !fromKeyboard && item.isValid() && !pane_->listing().at(static_cast<size_t>(item.row())).folder;
+    const bool onFile = !fromKeyboard && item.isValid() &&
+                        !pane_->listing().at(static_cast<size_t>(item.row())).folder;
     QMenu menu(list_);
     const auto add = [this](QMenu& into, const QString& text, int id, auto&& slot) {
         QAction* action = into.addAction(text, this, slot);

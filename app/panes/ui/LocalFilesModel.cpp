@@ -74,8 +74,8 @@ QVariant LocalFilesModel::headerData(int section, Qt::Orientation orientation, i
 Qt::ItemFlags LocalFilesModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
     // Items are dragged onto the CNC pane; names are edited to rename.
-    Qt::ItemFlags flags = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren |
-                          Qt::ItemIsDragEnabled;
+    Qt::ItemFlags flags =
+        Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
     if (index.column() == NameColumn) flags |= Qt::ItemIsEditable;
     return flags;
 }

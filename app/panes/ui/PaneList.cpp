@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace qel::ui {
 
 namespace {
@@ -56,6 +58,9 @@ void PaneList::startDrag(Qt::DropActions) {
     const QPoint mouse = viewport()->mapFromGlobal(lastMouse_);
     const QPoint pressAt = itemRect.contains(mouse) ? mouse : itemRect.center();
     pressOffset_ = pressAt - itemRect.topLeft() + QPoint(several ? kImageSize + kGap : 0, 0);
+    // A wide column leaves the mouse far right of the text: the picture stays under it.
+    pressOffset_.setX(std::clamp(pressOffset_.x(), 0, std::max(0, picture_->width() - kGap)));
+    pressOffset_.setY(std::clamp(pressOffset_.y(), 0, picture_->height()));
     QGuiApplication::setOverrideCursor(Qt::ForbiddenCursor);
     cursorSet_ = true;
     moveDrag(viewport()->mapToGlobal(pressAt));
@@ -94,7 +99,8 @@ PaneList* PaneList::targetAt(const QPoint& global) const {
     QWidget* under = top->childAt(top->mapFromGlobal(global));
     for (; under != nullptr; under = under->parentWidget()) {
         for (const QPointer<PaneList>& target : targets_) {
-            if (target == under) return target->isEnabled() && target->isVisible() ? target : nullptr;
+            if (target == under)
+                return target->isEnabled() && target->isVisible() ? target : nullptr;
         }
         if (under == this) return nullptr;
     }

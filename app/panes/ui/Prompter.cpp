@@ -63,8 +63,7 @@ void Prompter::warn(QWidget* parent, const QString& caption, const QString& text
     showMessage(parent, caption, text, QMessageBox::Warning);
 }
 
-void Prompter::showMessage(QWidget* parent, const QString& caption, const QString& text,
-                           int icon) {
+void Prompter::showMessage(QWidget* parent, const QString& caption, const QString& text, int icon) {
     asked_.append(text);
     if (always_ || !answers_.empty()) {
         if (!answers_.empty()) answers_.pop_front();
