@@ -6,8 +6,8 @@
 #include "TestDisk.h"
 #include "panes/ui/CLocView.h"
 #include "panes/ui/CTreeCombo.h"
-#include "panes/ui/PaneList.h"
 #include "panes/ui/ControlIds.h"
+#include "panes/ui/PaneList.h"
 #include "shell/ui/CQelVevaDlg.h"
 
 #include <QAbstractItemModelTester>
