@@ -89,6 +89,10 @@ class DragDropTest : public QObject {
             const std::string address = cnc->tcpAddress();
             choices.ipAddress = "127.0.0.1";
             choices.port = static_cast<unsigned>(std::stoi(address.substr(address.rfind(':') + 1)));
+        } else {
+            // Nobody listens there: the connect fails at once.
+            choices.ipAddress = "127.0.0.1";
+            choices.port = 1;
         }
         choices.caption = "Drag";
         choices.showSplash = false;

@@ -37,7 +37,9 @@ QVariant LocalFilesModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
+        case Qt::EditRole:  // the label editor starts with the name
             if (index.column() == NameColumn) return QString::fromStdString(entry.name);
+            if (role == Qt::EditRole) return {};
             if (entry.folder) return {};
             return QString::fromStdString(sizeText(entry.size));
         case Qt::DecorationRole:

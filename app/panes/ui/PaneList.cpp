@@ -276,9 +276,10 @@ void PaneList::commitData(QWidget* editor) {
 }
 
 void PaneList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
-    QTreeView::closeEditor(editor, hint);
+    // Escape closes the editor, and hiding it then loses the focus, which asks again.
     if (editRow_ < 0) return;
     editRow_ = -1;
+    QTreeView::closeEditor(editor, hint);
     const std::optional<QString> newText = std::move(committed_);
     committed_.reset();
     emit labelEditEnded(editText_, newText);
