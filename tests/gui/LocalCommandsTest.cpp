@@ -59,6 +59,8 @@ QStringList nextMenu(const std::function<void()>& open) {
         }
         seen.sort();
         seen.prepend(menu->objectName());
+        std::filesystem::create_directories(GRAB_FOLDER);
+        menu->grab().save(QStringLiteral(GRAB_FOLDER "/local-menu-%1.png").arg(menu->objectName()));
         menu->close();
     });
     open();
@@ -333,6 +335,17 @@ class LocalCommandsTest : public QObject {
         button(*window, CQelVevaDlg::IDC_SEND_AS)->click();
         QCOMPARE(cnc.store.read("7000.PM"), std::string("A"));
         QVERIFY(!cnc.store.read("a.PM").has_value());
+
+        // A file another program deleted after it was selected: the send window asks Retry or
+        // Cancel, and Cancel leaves nothing on the CNC.
+        select(*window, {"b.PM"});
+        std::filesystem::remove(local_.path / "b.PM");
+        button(*window, CQelVevaDlg::IDC_SEND)->click();
+        QVERIFY(prompter.asked().contains(QStringLiteral(
+            "The file 'b.PM' no longer exists in the current directory.\nPress 'Retry' to look "
+            "again.")));
+        QVERIFY(!cnc.store.read("b.PM").has_value());
+        QCOMPARE(cnc.store.entries(), std::set<std::string>{"7000.PM"});
 
         // A telegram line allows sending behind the tape reader.
         SimulatedCnc serial({"--pty"});

@@ -271,6 +271,39 @@ class LocalPaneTest : public QObject {
         QCOMPARE(pane.view.model().index(0, 0).data().toString(), QStringLiteral("A-first.PM"));
     }
 
+    void aFolderThatTakesNoChangeTellsAndKeepsEverything() {
+        ScratchFolder scratch;
+        makeFolder(scratch);
+        Prompter prompter;
+        prompter.presetAlways(true);
+        PaneWindow window;
+        window.show();
+        std::string folder;
+        CLocView view(prompter, std::make_shared<qel::testing::ReadOnlyDisk>(scratch.str()));
+        QVERIFY(view.Attach(&window, LocalPaneControls{}, programTypes(), 0, folder));
+        QVERIFY(view.Navigate(scratch / "A"));
+        const QStringList before = rowNames(view.model());
+
+        // Delete stops at the first file with its box and leaves the rest.
+        view.list()->selectAll();
+        prompter.presetAnswers({IDYES});
+        view.DeleteFiles();
+        QCOMPARE(prompter.asked().last(),
+                 QStringLiteral("Failed to delete the file 'notes.txt'.\nFile may be in use.\n"
+                                "Aborting delete."));
+        QVERIFY(std::filesystem::exists(scratch / "A/notes.txt"));
+        QVERIFY(std::filesystem::exists(scratch / "A/one.PM"));
+
+        view.NewFolder();
+        QVERIFY(prompter.asked().last().startsWith(QStringLiteral("Unable to create directory.")));
+        view.NewTextFile();
+        QCOMPARE(prompter.asked().last(),
+                 QStringLiteral("Unable to create the file 'New File.txt'.\nCheck if you have "
+                                "permission to create files on the current drive."));
+        QCOMPARE(rowNames(view.model()), before);
+        QVERIFY(view.pane().refreshEnabled());
+    }
+
     void theMainWindowShowsThePaneOnItsLeftHalf() {
         ScratchFolder scratch;
         makeFolder(scratch);

@@ -22,6 +22,7 @@ namespace qel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::ReadOnlyDisk;
 using testing::ScratchFolder;
 using testing::TestDisk;
 using testing::WakeCounter;
@@ -283,19 +284,6 @@ TEST_F(LocalPaneTest, EveryNavigateReplacesTheWatcherAndTheEditorIsKeptShort) {
     pane().SetEditor(std::string(300, 'e'));
     EXPECT_EQ(pane().editor().size(), 129u);
 }
-
-// A drive whose folders take nothing new, like one made read-only while it is shown.
-class ReadOnlyDisk final : public LocalDisk {
-  public:
-    explicit ReadOnlyDisk(std::string root) : root_(std::move(root)) {}
-    std::vector<Drive> drives() override { return {{root_, "scratch", DriveKind::Fixed}}; }
-    int makeFolder(const std::string&) override { return EROFS; }
-    int createEmptyFile(const std::string&) override { return EACCES; }
-    int removeFile(const std::string&) override { return EROFS; }
-
-  private:
-    std::string root_;
-};
 
 TEST_F(LocalPaneTest, DeleteStopsAtTheFirstFailureAndCountsAFileGoneMeanwhileAsDeleted) {
     scratch_.write("A/three.PM", "3");

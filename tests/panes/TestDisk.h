@@ -1,10 +1,12 @@
 // The disk as a local pane test wants it: a scratch folder that is a drive of its own (so that
 // its root is depth 0), a count of folder readings, and a switch that makes every reading hang
-// like a network drive that no longer answers, until it is released.
+// like a network drive that no longer answers, until it is released; and a drive that takes no
+// change at all.
 #pragma once
 
 #include "panes/LocalDisk.h"
 
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 
@@ -47,6 +49,19 @@ class TestDisk final : public LocalDisk {
     std::condition_variable released_;
     bool hanging_ = false;
     int readings_ = 0;
+};
+
+// A drive whose folders take nothing new, like one made read-only while it is shown.
+class ReadOnlyDisk final : public LocalDisk {
+  public:
+    explicit ReadOnlyDisk(std::string root) : root_(std::move(root)) {}
+    std::vector<Drive> drives() override { return {{root_, "scratch", DriveKind::Fixed}}; }
+    int makeFolder(const std::string&) override { return EROFS; }
+    int createEmptyFile(const std::string&) override { return EACCES; }
+    int removeFile(const std::string&) override { return EROFS; }
+
+  private:
+    std::string root_;
 };
 
 }  // namespace qel::testing

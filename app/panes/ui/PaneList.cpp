@@ -142,8 +142,7 @@ void PaneList::endDrag(bool drop) {
         QGuiApplication::restoreOverrideCursor();
         cursorSet_ = false;
     }
-    delete picture_;
-    picture_ = nullptr;
+    delete picture_.data();
     QPointer<PaneList> target = hover_;
     const int row = hoverRow_;
     if (hover_) hover_->setDropRow(-1);

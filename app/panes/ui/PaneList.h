@@ -8,13 +8,12 @@
 #pragma once
 
 #include <QAbstractItemDelegate>
+#include <QLabel>
 #include <QPointer>
 #include <QTreeView>
 
 #include <optional>
 #include <vector>
-
-class QLabel;
 
 namespace qel::ui {
 
@@ -34,7 +33,7 @@ class PaneList final : public QTreeView {
     bool editLabel(const QModelIndex& item);
     bool editing() const { return state() == EditingState; }
     // The dragged item's picture while a drag lasts, else null.
-    const QLabel* dragPicture() const { return picture_; }
+    const QLabel* dragPicture() const { return picture_.data(); }
 
   signals:
     void statusChanged(const QString& text);
@@ -79,7 +78,7 @@ class PaneList final : public QTreeView {
     QPersistentModelIndex pressed_;
     QPoint lastMouse_;
     QPoint pressOffset_;  // the mouse within the dragged item's picture
-    QLabel* picture_ = nullptr;
+    QPointer<QLabel> picture_;
     QPointer<PaneList> hover_;
     int hoverRow_ = -1;
     int dropRow_ = -1;
