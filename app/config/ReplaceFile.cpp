@@ -55,11 +55,19 @@ bool replaceFile(const std::filesystem::path& file, std::span<const std::byte> b
         std::filesystem::create_directories(target.parent_path(), ignored);
 
     // A file the operator made read-only stays unwritten, as an in-place write would find it.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) return false;
+    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+        errno = EACCES;
+        return false;
+    }
 
     const std::filesystem::path temporary = temporaryBeside(target);
     UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd) return writeInPlace(target, bytes);
+    if (!fd) {
+        // Only a folder that takes no new file, around a file that may be written, is written in
+        // place; on a full disk the old contents must stay.
+        if (errno != EACCES && errno != EPERM) return false;
+        return writeInPlace(target, bytes);
+    }
 
     struct stat existing {};
     bool ok = true;
@@ -67,7 +75,9 @@ bool replaceFile(const std::filesystem::path& file, std::span<const std::byte> b
         ok = ::fchmod(fd.get(), existing.st_mode & 07777) == 0;
     ok = ok && writeAndClose(std::move(fd), bytes);
     if (ok && ::rename(temporary.c_str(), target.c_str()) == 0) return true;
+    const int cause = errno;
     ::unlink(temporary.c_str());
+    errno = cause;
     return false;
 }
 

@@ -18,6 +18,7 @@ namespace qel {
 SettingsStore::SettingsStore(std::filesystem::path file, std::string programFolder,
                              OperatorMessages& messages)
     : file_(std::move(file)), messages_(messages), image_(std::make_unique<SettingsImage>()) {
+    stamp_ = stampNow();
     loadedFromFile_ = read();
     if (!loadedFromFile_) {
         messages_.show(MessageKind::Warning, kSettingsCaption, kSettingsResetText);
@@ -62,9 +63,30 @@ bool SettingsStore::write() {
     }
     std::memcpy(bytes.data() + offsetof(SettingsImage, currentConfig), &image.currentConfig,
                 sizeof(image.currentConfig));
-    if (replaceFile(file_, bytes)) return true;
-    messages_.show(MessageKind::Error, kSettingsCaption, kSettingsSaveFailedText);
+    if (replaceFile(file_, bytes)) {
+        stamp_ = stampNow();
+        return true;
+    }
+    const int cause = errno;
+    messages_.show(MessageKind::Error, kSettingsCaption,
+                   std::string(kSettingsSaveFailedText) + "\n\n" + file_.string() + ": " +
+                       std::strerror(cause));
     return false;
+}
+
+SettingsStore::FileStamp SettingsStore::stampNow() const {
+    struct stat status {};
+    if (::stat(file_.c_str(), &status) != 0) return {};
+    return {true,
+            static_cast<unsigned long long>(status.st_dev),
+            static_cast<unsigned long long>(status.st_ino),
+            static_cast<unsigned long long>(status.st_size),
+            static_cast<long long>(status.st_mtim.tv_sec),
+            static_cast<long long>(status.st_mtim.tv_nsec)};
+}
+
+bool SettingsStore::changedOnDisk() const {
+    return stampNow() != stamp_;
 }
 
 bool SettingsStore::GetCurrentConfig(ConfigRecord& out, bool save) {

@@ -54,16 +54,30 @@ class SettingsStore {
     bool StoreCommandLineConfig(const ConfigRecord& in);
 
     // Writes all ten slots (free ones as zero bytes) and the selected index. On failure tells
-    // the operator "Failed to save the settings." and returns false; memory stays as it is.
+    // the operator "Failed to save the settings." with the file and the reason, and returns
+    // false; memory stays as it is.
     bool write();
 
+    // True when the file is no longer the one read (or last written) here: another program
+    // replaced, changed, created or removed it since.
+    bool changedOnDisk() const;
+
   private:
+    // What tells one state of the file from another without reading it.
+    struct FileStamp {
+        bool exists = false;
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long seconds = 0, nanoseconds = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp stampNow() const;
     bool read();
 
     std::filesystem::path file_;
     OperatorMessages& messages_;
     std::unique_ptr<SettingsImage> image_;
     bool loadedFromFile_ = false;
+    FileStamp stamp_;
 };
 
 }  // namespace qel

@@ -129,9 +129,35 @@ TEST_F(SettingsStoreTest, UnwritableFileGivesTheSaveMessageAndKeepsMemory) {
     EXPECT_FALSE(store.GetCurrentConfig(current, true));
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].caption, "QEL Settings");
-    EXPECT_EQ(messages.shown[0].text, "Failed to save the settings.");
+    // The text, then where and why, so the operator can do something about it.
+    EXPECT_EQ(messages.shown[0].text, "Failed to save the settings.\n\n" +
+                                          (folder / "plain/QelVeva.cfg").string() +
+                                          ": Not a directory");
     EXPECT_EQ(textOf(current.name), "Command line");
     EXPECT_EQ(store.currentConfig(), 1u);
+}
+
+TEST_F(SettingsStoreTest, AFileChangedByAnotherProgramIsNoticedAndOurOwnWriteIsNot) {
+    writeValidFile();
+    SettingsStore store(file, "/opt/qel", messages);
+    EXPECT_FALSE(store.changedOnDisk());
+    ASSERT_TRUE(store.write());
+    EXPECT_FALSE(store.changedOnDisk());
+
+    // Replaced as this program replaces it: a new file under the old name.
+    const std::string bytes = readBytes(file);
+    writeBytes(folder / "other", bytes);
+    std::filesystem::rename(folder / "other", file);
+    EXPECT_TRUE(store.changedOnDisk());
+
+    SettingsStore second(file, "/opt/qel", messages);
+    std::filesystem::remove(file);
+    EXPECT_TRUE(second.changedOnDisk());
+
+    SettingsStore missing(file, "/opt/qel", messages);
+    EXPECT_FALSE(missing.changedOnDisk());
+    writeValidFile();  // another program made one meanwhile
+    EXPECT_TRUE(missing.changedOnDisk());
 }
 
 TEST_F(SettingsStoreTest, ReadOnlySettingsFileIsNotReplaced) {
