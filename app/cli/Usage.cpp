@@ -33,7 +33,8 @@ const char* const kQelUsage =
     "reading,\n"
     "                         writing, deleting files of DIR) unless it is limited with\n"
     "    --allow ADDRESS      (repeatable) serve only CNCs calling from ADDRESS\n"
-    "  config list|show|select  the configurations of the settings file (qel config --help)\n"
+    "  config list|show|select|new|copy|delete|set\n"
+    "                         the configurations of the settings file (qel config --help)\n"
     "  help                   this text\n"
     "Exit status: 0 done, 1 something failed, 2 usage error. QELVEVA_TRACE=1 traces telegrams.\n";
 
