@@ -97,6 +97,10 @@ int runConfigCommand(const std::vector<std::string>& args, std::ostream& out, st
         ((verb == "select" || verb == "new" || verb == "copy" || verb == "delete") &&
          args.size() == 2) ||
         (verb == "set" && args.size() >= 3);
+    if (verb == "--help" || verb == "help") {
+        out << kUsage;
+        return 0;
+    }
     if (!usageOk) {
         err << kUsage;
         return 2;
