@@ -131,6 +131,10 @@ void CLocView::SetEditor(const std::string& command) {
     pane_->SetEditor(command);
 }
 
+void CLocView::SetMemoryTypes(const MemoryTypeTable& types) {
+    pane_->SetMemoryTypes(types);
+}
+
 void CLocView::SetLink(CncClient* link, uint8_t options) {
     const bool changed = link != pane_->link() || options != pane_->options();
     pane_->SetLink(link, options);

@@ -77,6 +77,7 @@ class CLocView final : public QObject, private LocalPaneHost {
     // The pictures of Back (36) and of the file manager button (50).
     void SetImageList();
     void SetEditor(const std::string& command);
+    void SetMemoryTypes(const MemoryTypeTable& types);
     void SetLink(CncClient* link, uint8_t options);
     bool Navigate(const std::string& path);
     void RefreshFolder();

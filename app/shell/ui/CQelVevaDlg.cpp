@@ -1,12 +1,16 @@
 #include "shell/ui/CQelVevaDlg.h"
 
 #include "config/CommandLineConfig.h"
+#include "config/ConfigRules.h"
 #include "config/FixedText.h"
 #include "config/SettingsStore.h"
+#include "config/ui/CSettingsSheet.h"
+#include "config/ui/RecordText.h"
 #include "panes/CncPane.h"
 #include "panes/ui/CCncView.h"
 #include "panes/ui/CLocView.h"
 #include "panes/ui/CTreeCombo.h"
+#include "panes/ui/ContextHelp.h"
 #include "panes/ui/ControlIds.h"
 #include "panes/ui/ImageList.h"
 #include "panes/ui/PaneList.h"
@@ -31,11 +35,9 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
-#include <QShortcut>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <QWhatsThis>
 
 #include <filesystem>
 
@@ -93,10 +95,8 @@ CQelVevaDlg::CQelVevaDlg(Prompter& prompter, LinkApi& api, QWidget* parent)
     cncView_ = new CCncView(prompter_, this);
     cncView_->Attach([this](int id) { return control(id); }, {});
     connect(cncView_, &CCncView::statusChanged, this, &CQelVevaDlg::setStatusText);
-    connect(cncView_, &CCncView::settingsRequested, this, &CQelVevaDlg::notYetThere);
-    connect(cncView_, &CCncView::idle, this, [this] {
-        if (std::exchange(connectWaiting_, false)) connectToCnc();
-    });
+    connect(cncView_, &CCncView::settingsRequested, this, &CQelVevaDlg::openSettings);
+    connect(cncView_, &CCncView::idle, this, &CQelVevaDlg::linkFree);
     connectPoll_.setInterval(kConnectPollMs);
     connect(&connectPoll_, &QTimer::timeout, this, &CQelVevaDlg::pollConnect);
 }
@@ -132,7 +132,7 @@ void CQelVevaDlg::buildControls() {
     windowMenu_->setToolTip(tr("Settings and About"));
     windowMenu_->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(windowMenu_);
-    QAction* settings = menu->addAction(tr("&Settings..."), this, &CQelVevaDlg::notYetThere);
+    QAction* settings = menu->addAction(tr("&Settings..."), this, &CQelVevaDlg::openSettings);
     settings->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     addAction(settings);
     menu->addAction(tr("&About Qel..."), this, &CQelVevaDlg::showAbout);
@@ -278,14 +278,7 @@ void CQelVevaDlg::buildControls() {
         control(id)->setEnabled(false);
     }
 
-    auto* contextHelp = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(contextHelp, &QShortcut::activated, this, [this] {
-        QWidget* focused = focusWidget();
-        if (focused && !focused->whatsThis().isEmpty()) {
-            QWhatsThis::showText(focused->mapToGlobal(focused->rect().center()),
-                                 focused->whatsThis(), focused);
-        }
-    });
+    addContextHelpKey(this);
 }
 
 void CQelVevaDlg::addContextHelp() {
@@ -346,6 +339,7 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
 
     DesktopMessages messages(prompter_, this);
     const std::filesystem::path file(settingsFile);
+    settingsFile_ = settingsFile;
     SettingsStore store(file, processFolder(), messages);
     ConfigRecord config;
     if (!choices.ipAddress.empty()) {
@@ -357,18 +351,9 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
         store.GetCurrentConfig(config, !std::filesystem::exists(file, missing) && !missing);
     }
     session_.setConfig(config);
-    setWindowTitle(fromStd(session_.title()));
+    setWindowTitle(recordText(session_.title()));
     cncView_->setMemoryTypes(usedMemoryTypes(config.memoryTypes));
-
-    // The current local folder: the configured one, else where the program was started.
-    std::string folder(textOf(config.defaultLocalFolder));
-    std::error_code error;
-    if (folder.empty() || !std::filesystem::is_directory(folder, error)) folder = processFolder();
-    if (folder.back() != '/') folder += '/';
-    if (::chdir(folder.c_str()) == 0)
-        currentFolder_ = folder;
-    else
-        currentFolder_ = processFolder();
+    goToDefaultFolder(config);
     attachLocalPane(config);
 
     if ((config.options & OPT_CONNECT_AT_START) != 0) {
@@ -378,11 +363,83 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
     }
 }
 
+void CQelVevaDlg::goToDefaultFolder(const ConfigRecord& config) {
+    // The configured folder, else where the program was started.
+    std::string folder(textOf(config.defaultLocalFolder));
+    std::error_code error;
+    if (folder.empty() || !std::filesystem::is_directory(folder, error)) folder = processFolder();
+    if (folder.back() != '/') folder += '/';
+    if (::chdir(folder.c_str()) == 0)
+        currentFolder_ = folder;
+    else
+        currentFolder_ = processFolder();
+}
+
+void CQelVevaDlg::openSettings() {
+    if (closed_) return;
+    DesktopMessages messages(prompter_, this);
+    SettingsStore store(std::filesystem::path(settingsFile_), processFolder(), messages);
+    // New configurations start where the program is now, as the folder's own name.
+    std::error_code error;
+    CSettingsSheet sheet(store, prompter_, std::filesystem::current_path(error).string(), this);
+    if (sheet.exec() != QDialog::Accepted || closed_) return;
+    applySettings(sheet.chosenConfig());
+}
+
+void CQelVevaDlg::applySettings(const ConfigRecord& config) {
+    session_.setConfig(config);
+    const MemoryTypeTable types = [&] {
+        MemoryTypeTable table;
+        std::copy(std::begin(config.memoryTypes), std::end(config.memoryTypes), table.begin());
+        return table;
+    }();
+    cncView_->setMemoryTypes(usedMemoryTypes(config.memoryTypes));
+    goToDefaultFolder(config);
+    if (localPane_) {
+        localPane_->SetMemoryTypes(types);
+        localPane_->SetEditor(std::string(textOf(config.editor)));
+        localPane_->Navigate(currentFolder_);
+    }
+    setWindowTitle(recordText(session_.title()));
+    if ((config.options & OPT_CONNECT_AT_START) != 0) {
+        connectToCnc();  // the CNC pane shows the configured level once connected
+    } else {
+        disconnectLink();
+        cncView_->ShowLevel(0);
+        cncView_->ShowLevel(cncFolderLevel(config));
+    }
+    // Remote mode at start follows with the remote-mode window.
+}
+
+void CQelVevaDlg::disconnectLink() {
+    if (session_.connecting() || cncView_->busy()) {
+        linkWaiting_ = LinkChange::Disconnect;  // the link is in use: once it is free
+        return;
+    }
+    session_.disconnect();
+    handOutLink();
+    connection_->setText(QString::fromLatin1(kNotConnectedText));
+    connection_->setAccessibleName(connection_->text());
+    control(IDC_REMOTE_MODE)->setEnabled(session_.remoteModeAllowed());
+}
+
+void CQelVevaDlg::linkFree() {
+    switch (std::exchange(linkWaiting_, LinkChange::None)) {
+        case LinkChange::Connect:
+            connectToCnc();
+            break;
+        case LinkChange::Disconnect:
+            disconnectLink();
+            break;
+        case LinkChange::None:
+            break;
+    }
+}
+
 void CQelVevaDlg::connectToCnc() {
-    if (session_.connecting()) return;
-    if (cncView_->busy()) {
-        // The link goes with the connect: first the pane's job ends.
-        connectWaiting_ = true;
+    if (session_.connecting() || cncView_->busy()) {
+        // The link goes with the connect: first the pane's job, or the connect under way, ends.
+        linkWaiting_ = LinkChange::Connect;
         return;
     }
     handOutLink();  // nobody keeps the link that is about to go
@@ -412,6 +469,7 @@ void CQelVevaDlg::finishConnect(const ConnectOutcome& outcome) {
     }
     setStatusText(QString::fromLatin1(kReadyText));
     emit connectFinished(outcome.connected);
+    linkFree();  // settings applied while the connect ran
 }
 
 void CQelVevaDlg::handOutLink() {
@@ -476,7 +534,7 @@ void CQelVevaDlg::attachLocalPane(const ConfigRecord& config) {
     });
     connect(localPane_.get(), &CLocView::statusChanged, this, &CQelVevaDlg::setStatusText);
     connect(localPane_.get(), &CLocView::cncChanged, cncView_, &CCncView::RefreshLevel);
-    connect(localPane_.get(), &CLocView::settingsRequested, this, &CQelVevaDlg::notYetThere);
+    connect(localPane_.get(), &CLocView::settingsRequested, this, &CQelVevaDlg::openSettings);
 
     // Items dragged from one pane onto the other are transferred.
     auto* localList = qobject_cast<PaneList*>(control(IDC_LOCAL_LIST));

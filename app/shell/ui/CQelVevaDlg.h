@@ -81,6 +81,11 @@ class CQelVevaDlg : public QDialog {
 
     // Connect (the Reconnect button): returns at once; the outcome shows when it comes.
     void connectToCnc();
+    // "&Settings...": the settings sheet; on OK the chosen configuration is applied.
+    void openSettings();
+    // Puts a configuration in force as the settings' OK does: connect or disconnect, local
+    // folder, editor, memory types, CNC level, title.
+    void applySettings(const ConfigRecord& config);
     // From Connect until its outcome is shown.
     bool connecting() const { return connectPoll_.isActive(); }
 
@@ -123,18 +128,24 @@ class CQelVevaDlg : public QDialog {
     void showAbout();
     void notYetThere();
     void attachLocalPane(const ConfigRecord& config);
+    void goToDefaultFolder(const ConfigRecord& config);
+    void disconnectLink();
+    void linkFree();
 
     Prompter& prompter_;
     MainSession session_;
     QTimer connectPoll_;
     std::function<void(CncClient*, uint8_t, uint8_t)> linkChanged_;
     CCncView* cncView_ = nullptr;
-    bool connectWaiting_ = false;  // Reconnect came while the CNC pane's job used the link
+    // What the link is to do once the CNC pane's job, or a connect under way, has let it go.
+    enum class LinkChange { None, Connect, Disconnect };
+    LinkChange linkWaiting_ = LinkChange::None;
     QLabel* status_ = nullptr;
     QLabel* connection_ = nullptr;
     QPushButton* reconnect_ = nullptr;
     QToolButton* windowMenu_ = nullptr;
     std::string currentFolder_;
+    std::string settingsFile_;
     std::unique_ptr<CLocView> localPane_;
     bool closed_ = false;
 };

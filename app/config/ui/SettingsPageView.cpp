@@ -1,0 +1,7 @@
+#include "config/ui/SettingsPageView.h"
+
+namespace qel::ui {
+
+SettingsPageView::~SettingsPageView() = default;
+
+}  // namespace qel::ui
