@@ -9,6 +9,7 @@
 #include "config/ConfigRules.h"
 #include "config/FixedText.h"
 #include "config/SettingsStore.h"
+#include "config/ui/CMyPropertyPage5.h"
 #include "config/ui/CSettingsSheet.h"
 #include "panes/ui/CCncView.h"
 #include "panes/ui/CLocView.h"
@@ -121,7 +122,7 @@ class SettingsSheetTest : public QObject {
         sheet.tabs()->setCurrentIndex(1);
         choose(child<QComboBox>(&sheet, 1038), QStringLiteral("DataIO - flow control"));
         QTest::mouseClick(child<QRadioButton>(&sheet, 1083), Qt::LeftButton);
-        choose(child<QComboBox>(&sheet, 1036), QStringLiteral("COM3:"));
+        choose(child<QComboBox>(&sheet, 1036), QStringLiteral("COM3:  (/dev/ttyS2)"));
         choose(child<QComboBox>(&sheet, 1039), QStringLiteral("9600"));
         choose(child<QComboBox>(&sheet, 1040), QStringLiteral("7 bits, even parity (ISO)"));
         sheet.tabs()->setCurrentIndex(3);
@@ -132,6 +133,7 @@ class SettingsSheetTest : public QObject {
     void init() {
         std::filesystem::remove(file_);
         ::unsetenv("CABLOR_COM1");
+        ::setenv("CABLOR_COM2", "/dev/ttyUSB0", 1);
     }
 
     void everyPageFollowsTheOperatorAndOkSavesTheWholeBlock() {
@@ -168,8 +170,9 @@ class SettingsSheetTest : public QObject {
         QVERIFY(child<QWidget>(&sheet, 1059)->isVisible());
         QVERIFY(!child<QWidget>(&sheet, 1130)->isVisible());
         QVERIFY(!child<QWidget>(&sheet, 1117)->isVisible());
-        QCOMPARE(sheet.findChild<QLabel*>(QStringLiteral("portDevice"))->text(),
-                 QStringLiteral("/dev/ttyS0"));
+        auto* port = child<QComboBox>(&sheet, 1036);
+        QCOMPARE(port->currentText(), QStringLiteral("COM1:  (/dev/ttyS0)"));
+        QCOMPARE(port->itemText(1), QStringLiteral("COM2:  (/dev/ttyUSB0)"));
         grab(&sheet, QStringLiteral("settings-communications-rxa2"));
         choose(child<QComboBox>(&sheet, 1038), QStringLiteral("DataIO - flow control"));
         QCOMPARE(speed->currentText(), QStringLiteral("19200"));
@@ -219,7 +222,23 @@ class SettingsSheetTest : public QObject {
         QCOMPARE(cncFolder->text(), QStringLiteral("CNC"));
         stepSpin(cncFolder, 2);
         QCOMPARE(cncFolder->text(), QStringLiteral("Options"));
-        QCOMPARE(child<QLineEdit>(&sheet, 1050)->text(), QStringLiteral("/srv/nc"));
+        auto* localFolder = child<QLineEdit>(&sheet, 1050);
+        QCOMPARE(localFolder->text(), QStringLiteral("/srv/nc"));
+        // Browse starts at the folder typed (without its trailing slash) and takes the one chosen;
+        // the editor's Browse cancelled leaves the editor as it was.
+        QString browseStart;
+        sheet.optionsPage().setFolderChooser([&](QWidget*, const QString& start) {
+            browseStart = start;
+            return std::optional<QString>(QStringLiteral("/data/nc"));
+        });
+        sheet.optionsPage().setProgramChooser(
+            [](QWidget*, const QString&) { return std::optional<QString>(); });
+        typeInto(localFolder, QStringLiteral("/srv/nc/"));
+        QTest::mouseClick(child<QPushButton>(&sheet, 1061), Qt::LeftButton);
+        QCOMPARE(browseStart, QStringLiteral("/srv/nc"));
+        QCOMPARE(localFolder->text(), QStringLiteral("/data/nc"));
+        QTest::mouseClick(child<QPushButton>(&sheet, 1062), Qt::LeftButton);
+        QCOMPARE(child<QLineEdit>(&sheet, 1054)->text(), QStringLiteral("NOTEPAD"));
         QVERIFY(!child<QCheckBox>(&sheet, 1115)->isChecked());
         child<QCheckBox>(&sheet, 1116)->click();
         grab(&sheet, QStringLiteral("settings-options"));
@@ -239,6 +258,7 @@ class SettingsSheetTest : public QObject {
         QCOMPARE(mill.memoryTypes[1].iconIndex, 8);
         QCOMPARE(mill.defaultCncFolder, 2);
         QVERIFY((mill.options & OPT_IGNORE_EMPTY) != 0);
+        QCOMPARE(std::string(textOf(mill.defaultLocalFolder)), std::string("/data/nc"));
         QCOMPARE(std::string(textOf(sheet.chosenConfig().name)), std::string("Mill"));
     }
 

@@ -72,15 +72,11 @@ CMyPropertyPage3::CMyPropertyPage3(CommunicationsPageModel& model, QWidget* pare
 
     port_ = new QComboBox(group);
     identify(port_, IDC_PORT);
-    for (int n = 1; n <= CommunicationsPageModel::kPorts; ++n)
-        port_->addItem(QStringLiteral("COM%1:").arg(n));
+    for (int n = 1; n <= CommunicationsPageModel::kPorts; ++n) port_->addItem(QString());
+    // A long /dev/serial/by-id/ name is cut in the closed box; the open list shows it whole.
+    port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    port_->setMinimumContentsLength(20);
     auto* portLabel = labelled(left, tr("Port:"), port_, 3);
-    // The device behind the selected port, so the operator knows which cable is meant.
-    portDevice_ = new QLabel(group);
-    portDevice_->setObjectName(QStringLiteral("portDevice"));
-    portDevice_->setAccessibleDescription(tr("Serial device"));
-    portDevice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    left->addWidget(portDevice_, 4, 1);
 
     speed_ = new QComboBox(group);
     identify(speed_, IDC_SPEED);
@@ -145,7 +141,7 @@ CMyPropertyPage3::CMyPropertyPage3(CommunicationsPageModel& model, QWidget* pare
     for (QRadioButton* radio : {xonXoff_, rtsCts_, percentA_, percentB_})
         radio->setAutoExclusive(false);
 
-    line_ = {portLabel, port_, portDevice_, speedLabel, speed_, parityLabel, parity_};
+    line_ = {portLabel, port_, speedLabel, speed_, parityLabel, parity_};
     dataIo_ = {leaderLabel, leaderTrailer_, percentSupport_, percentA_,
                percentB_,   xonXoff_,       rtsCts_};
     rxa2Timing_ = {timeoutLabel, timeout_, retriesLabel, retries_, delayLabel, sendDelay_};
@@ -186,7 +182,6 @@ CMyPropertyPage3::CMyPropertyPage3(CommunicationsPageModel& model, QWidget* pare
     });
     connect(parity_, &QComboBox::activated, this,
             [this](int index) { model_.ChooseParity(index); });
-    connect(port_, &QComboBox::activated, this, [this] { showPortDevice(); });
     connect(xonXoff_, &QRadioButton::clicked, this, [this] {
         leave();
         model_.controls().xonXoff = true;
@@ -219,6 +214,7 @@ void CMyPropertyPage3::showState() {
     protocol_->setCurrentIndex(c.protocol);
     xonXoff_->setChecked(c.xonXoff);
     rtsCts_->setChecked(!c.xonXoff);
+    showPortDevices();
     port_->setCurrentIndex(c.port);
     speed_->clear();
     for (const SpeedEntry& entry : c.speeds)
@@ -241,7 +237,6 @@ void CMyPropertyPage3::showState() {
     ipAddress_->setText(recordText(c.ipAddress));
     destinationPort_->setText(QString::fromStdString(c.destinationPort));
     serverPort_->setText(QString::fromStdString(c.serverPort));
-    showPortDevice();
     showVisibility();
 }
 
@@ -260,12 +255,14 @@ void CMyPropertyPage3::leave() {
     c.serverPort = serverPort_->text().toStdString();
 }
 
-void CMyPropertyPage3::showPortDevice() {
-    const int position = port_->currentIndex();
-    portDevice_->setText(position >= 0
-                             ? QString::fromStdString(CommunicationsPageModel::portDevice(position))
-                             : QString());
-    portDevice_->setAccessibleName(portDevice_->text());
+void CMyPropertyPage3::showPortDevices() {
+    // Each port with the device it is on, so that the operator knows which cable is meant.
+    for (int position = 0; position < port_->count(); ++position) {
+        const QString device =
+            QString::fromStdString(CommunicationsPageModel::portDevice(position));
+        port_->setItemText(position, QStringLiteral("COM%1:  (%2)").arg(position + 1).arg(device));
+        port_->setItemData(position, device, Qt::ToolTipRole);
+    }
 }
 
 void CMyPropertyPage3::showVisibility() {

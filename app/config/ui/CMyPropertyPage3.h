@@ -49,14 +49,13 @@ class CMyPropertyPage3 final : public SettingsPageView {
 
   private:
     void showVisibility();
-    void showPortDevice();
+    void showPortDevices();
 
     CommunicationsPageModel& model_;
     QComboBox* protocol_;
     QRadioButton* xonXoff_;
     QRadioButton* rtsCts_;
     QComboBox* port_;
-    QLabel* portDevice_;
     QComboBox* speed_;
     QComboBox* parity_;
     NumberSpinEdit* timeout_;
