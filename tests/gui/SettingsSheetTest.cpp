@@ -105,6 +105,21 @@ void grab(QWidget* window, const QString& name) {
     QVERIFY(window->grab().save(QStringLiteral(GRAB_FOLDER "/") + name + QStringLiteral(".png")));
 }
 
+// The sheet over a settings file, shown, with every box answered by the prompter.
+struct OpenSheet {
+    struct AnsweringPrompter : Prompter {
+        AnsweringPrompter() { presetAlways(true); }
+    };
+    OpenSheet(const std::filesystem::path& file, const std::string& currentDirectory)
+        : store(file, "/opt/qel", messages), sheet(store, prompter, currentDirectory) {
+        sheet.show();
+    }
+    AnsweringPrompter prompter;
+    DesktopMessages messages{prompter, nullptr};
+    SettingsStore store;
+    CSettingsSheet sheet;
+};
+
 }  // namespace
 
 class SettingsSheetTest : public QObject {
@@ -138,12 +153,8 @@ class SettingsSheetTest : public QObject {
 
     void everyPageFollowsTheOperatorAndOkSavesTheWholeBlock() {
         writeBuiltInFile(file_);
-        Prompter prompter;
-        prompter.presetAlways(true);
-        DesktopMessages messages(prompter, nullptr);
-        SettingsStore store(file_, "/opt/qel", messages);
-        CSettingsSheet sheet(store, prompter, "/srv/nc");
-        sheet.show();
+        OpenSheet open(file_, "/srv/nc");
+        CSettingsSheet& sheet = open.sheet;
         QCOMPARE(sheet.windowTitle(), QStringLiteral("QEL Settings - Default"));
 
         // Select: typing offers New and Copy Default, New selects the new configuration.
@@ -265,12 +276,8 @@ class SettingsSheetTest : public QObject {
     void cancelLeavesTheFileAsItWas() {
         writeBuiltInFile(file_);
         const std::string before = readFile(file_);
-        Prompter prompter;
-        prompter.presetAlways(true);
-        DesktopMessages messages(prompter, nullptr);
-        SettingsStore store(file_, "/opt/qel", messages);
-        CSettingsSheet sheet(store, prompter, "/srv/nc");
-        sheet.show();
+        OpenSheet open(file_, "/srv/nc");
+        CSettingsSheet& sheet = open.sheet;
         makeDataIoMachine(sheet);
         sheet.reject();
         QCOMPARE(readFile(file_), before);
@@ -284,12 +291,8 @@ class SettingsSheetTest : public QObject {
         std::error_code ignored;
         const std::string here = std::filesystem::current_path(ignored).string();
         {
-            Prompter prompter;
-            prompter.presetAlways(true);
-            DesktopMessages messages(prompter, nullptr);
-            SettingsStore store(file_, "/opt/qel", messages);
-            CSettingsSheet sheet(store, prompter, here);
-            sheet.show();
+            OpenSheet open(file_, here);
+            CSettingsSheet& sheet = open.sheet;
             makeDataIoMachine(sheet);
             // Back to "Default" before OK, as qel config leaves the selection alone.
             sheet.tabs()->setCurrentIndex(0);
@@ -310,12 +313,9 @@ class SettingsSheetTest : public QObject {
 
     void aFileChangedMeanwhileIsAskedAboutBeforeItIsReplaced() {
         writeBuiltInFile(file_);
-        Prompter prompter;
-        prompter.presetAlways(true);
-        DesktopMessages messages(prompter, nullptr);
-        SettingsStore store(file_, "/opt/qel", messages);
-        CSettingsSheet sheet(store, prompter, "/srv/nc");
-        sheet.show();
+        OpenSheet open(file_, "/srv/nc");
+        CSettingsSheet& sheet = open.sheet;
+        Prompter& prompter = open.prompter;
         makeDataIoMachine(sheet);
 
         // Another program (qel) adds a configuration while the sheet is open.
@@ -341,12 +341,9 @@ class SettingsSheetTest : public QObject {
     void aSettingsFileThatCannotBeWrittenGivesItsBoxAndTheConfigurationStillApplies() {
         std::ofstream(folder_.path / "plain") << "a file, not a folder";
         const std::filesystem::path unwritable = folder_.path / "plain" / "QelVeva.cfg";
-        Prompter prompter;
-        prompter.presetAlways(true);
-        DesktopMessages messages(prompter, nullptr);
-        SettingsStore store(unwritable, "/opt/qel", messages);
-        CSettingsSheet sheet(store, prompter, "/srv/nc");
-        sheet.show();
+        OpenSheet open(unwritable, "/srv/nc");
+        CSettingsSheet& sheet = open.sheet;
+        Prompter& prompter = open.prompter;
         sheet.tabs()->setCurrentIndex(3);
         child<QCheckBox>(&sheet, 1116)->click();
         QTest::mouseClick(sheet.findChild<QPushButton*>(QStringLiteral("c1")), Qt::LeftButton);
@@ -361,12 +358,8 @@ class SettingsSheetTest : public QObject {
         image.configs[2] = newConfiguration("Dreh M\xFCller", "/");  // written elsewhere: Latin-1
         std::ofstream(file_, std::ios::binary)
             .write(reinterpret_cast<const char*>(&image), sizeof image);
-        Prompter prompter;
-        prompter.presetAlways(true);
-        DesktopMessages messages(prompter, nullptr);
-        SettingsStore store(file_, "/opt/qel", messages);
-        CSettingsSheet sheet(store, prompter, "/srv/nc");
-        sheet.show();
+        OpenSheet open(file_, "/srv/nc");
+        CSettingsSheet& sheet = open.sheet;
         auto* list = child<QListWidget>(&sheet, 1110);
         QCOMPARE(list->item(2)->text(), QStringLiteral("Dreh M\u00FCller"));
         // 25 letters and two two-byte characters: the second one does not fit into 27 bytes.

@@ -150,9 +150,7 @@ CMyPropertyPage3::CMyPropertyPage3(CommunicationsPageModel& model, QWidget* pare
     protocol_->setWhatsThis(
         tr("How the PC talks to the CNC: RXA/2 telegrams or DataIO raw data "
            "on a serial line, or TCP/IP on the network."));
-    port_->setWhatsThis(
-        tr("The serial port of the CNC's cable. The device it is on is shown "
-           "below it."));
+    port_->setWhatsThis(tr("The serial port of the CNC's cable, with the device it is on."));
     speed_->setWhatsThis(tr("The line speed. Autodetect (RXA/2 only) finds the CNC's speed."));
     parity_->setWhatsThis(
         tr("Data bits and parity of the serial line; not used with "
@@ -170,43 +168,31 @@ CMyPropertyPage3::CMyPropertyPage3(CommunicationsPageModel& model, QWidget* pare
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
 
-    connect(protocol_, &QComboBox::activated, this, [this](int index) {
-        leave();
-        model_.ChooseProtocol(static_cast<Protocol>(index));
-        showState();
-    });
-    connect(speed_, &QComboBox::activated, this, [this](int index) {
-        leave();
-        model_.ChooseSpeed(index);
-        showState();
-    });
+    // A rule of the page: what the operator typed goes into the model first, the rule is
+    // applied, and the page shows the outcome.
+    auto byRule = [this](auto change) {
+        return [this, change](auto... argument) {
+            leave();
+            change(argument...);
+            showState();
+        };
+    };
+    connect(protocol_, &QComboBox::activated, this,
+            byRule([this](int index) { model_.ChooseProtocol(static_cast<Protocol>(index)); }));
+    connect(speed_, &QComboBox::activated, this,
+            byRule([this](int index) { model_.ChooseSpeed(index); }));
     connect(parity_, &QComboBox::activated, this,
             [this](int index) { model_.ChooseParity(index); });
-    connect(xonXoff_, &QRadioButton::clicked, this, [this] {
-        leave();
-        model_.controls().xonXoff = true;
-        showState();
-    });
-    connect(rtsCts_, &QRadioButton::clicked, this, [this] {
-        leave();
-        model_.controls().xonXoff = false;
-        showState();
-    });
-    connect(percentSupport_, &QCheckBox::clicked, this, [this](bool ticked) {
-        leave();
-        model_.SetPercentSupport(ticked);
-        showState();
-    });
-    connect(percentA_, &QRadioButton::clicked, this, [this] {
-        leave();
-        model_.ChoosePercentA();
-        showState();
-    });
-    connect(percentB_, &QRadioButton::clicked, this, [this] {
-        leave();
-        model_.ChoosePercentB();
-        showState();
-    });
+    connect(xonXoff_, &QRadioButton::clicked, this,
+            byRule([this](bool) { model_.controls().xonXoff = true; }));
+    connect(rtsCts_, &QRadioButton::clicked, this,
+            byRule([this](bool) { model_.controls().xonXoff = false; }));
+    connect(percentSupport_, &QCheckBox::clicked, this,
+            byRule([this](bool ticked) { model_.SetPercentSupport(ticked); }));
+    connect(percentA_, &QRadioButton::clicked, this,
+            byRule([this](bool) { model_.ChoosePercentA(); }));
+    connect(percentB_, &QRadioButton::clicked, this,
+            byRule([this](bool) { model_.ChoosePercentB(); }));
 }
 
 void CMyPropertyPage3::showState() {
