@@ -41,7 +41,12 @@ QString HelpWindow::helpText() {
                "<tt>dialout</tt> group.</p>"
                "<h3>Settings</h3><p>The ten configurations live in <tt>%1</tt> "
                "(<tt>QELVEVA_CFG</tt> names another file). The command-line tool <tt>qel</tt> "
-               "uses the same file.</p>"
+               "uses the same file: <tt>qel config new</tt>, <tt>set</tt> and <tt>delete</tt> "
+               "make and change configurations without a display.</p>"
+               "<p>In the settings, <b>Select</b> chooses the configuration in use and makes new "
+               "ones, <b>Communications</b> sets the link (the COM port list shows the device "
+               "each port is on), <b>CNC Folders</b> the memory types and <b>Options</b> the "
+               "folders, the editor and what happens at start. Nothing is saved until OK.</p>"
                "<p>Press F1 on a control for a short explanation of it.</p>")
         .arg(settings);
 }
