@@ -63,6 +63,12 @@ std::string processFolder() {
     return folder;
 }
 
+MemoryTypeTable memoryTypeTable(const ConfigRecord& config) {
+    MemoryTypeTable table;
+    std::copy(std::begin(config.memoryTypes), std::end(config.memoryTypes), table.begin());
+    return table;
+}
+
 PaneList* makeList(QWidget* parent, int id, const QString& name) {
     auto* list = new PaneList(parent);
     identify(list, id, name);
@@ -388,15 +394,10 @@ void CQelVevaDlg::openSettings() {
 
 void CQelVevaDlg::applySettings(const ConfigRecord& config) {
     session_.setConfig(config);
-    const MemoryTypeTable types = [&] {
-        MemoryTypeTable table;
-        std::copy(std::begin(config.memoryTypes), std::end(config.memoryTypes), table.begin());
-        return table;
-    }();
     cncView_->setMemoryTypes(usedMemoryTypes(config.memoryTypes));
     goToDefaultFolder(config);
     if (localPane_) {
-        localPane_->SetMemoryTypes(types);
+        localPane_->SetMemoryTypes(memoryTypeTable(config));
         localPane_->SetEditor(std::string(textOf(config.editor)));
         localPane_->Navigate(currentFolder_);
     }
@@ -518,10 +519,8 @@ void CQelVevaDlg::attachLocalPane(const ConfigRecord& config) {
     // The local files pane takes over the controls of the left half and shows the current
     // folder; the pane keeps currentFolder_ up to date from now on.
     localPane_ = std::make_unique<CLocView>(prompter_);
-    MemoryTypeTable types;
-    std::copy(std::begin(config.memoryTypes), std::end(config.memoryTypes), types.begin());
-    if (!localPane_->Attach(this, LocalPaneControls{}, types, session_.localPaneOptions(),
-                            currentFolder_)) {
+    if (!localPane_->Attach(this, LocalPaneControls{}, memoryTypeTable(config),
+                            session_.localPaneOptions(), currentFolder_)) {
         localPane_.reset();
         return;
     }
