@@ -24,13 +24,6 @@ constexpr int kLongestFolder = 259;
 constexpr int kLongestEditor = 129;
 }  // namespace
 
-std::optional<QString> chooseFolder(QWidget* parent, const QString& start) {
-    CDirListDlg dialog(parent);
-    dialog.setPath(start);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    return dialog.path();
-}
-
 std::optional<QString> chooseProgramFile(QWidget* parent, const QString& start) {
     QFileDialog dialog(parent, QObject::tr("Browse"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);  // the filter below needs Qt's own
@@ -65,7 +58,7 @@ std::optional<QString> chooseProgramFile(QWidget* parent, const QString& start) 
 CMyPropertyPage5::CMyPropertyPage5(OptionsPageModel& model, QWidget* parent)
     : SettingsPageView(parent),
       model_(model),
-      chooseFolder_(&chooseFolder),
+      chooseFolder_(&CDirListDlg::choose),
       chooseProgram_(&chooseProgramFile) {
     identify(this, IDD);
     auto* explanation = new QLabel(tr("Change QEL options\n\n"

@@ -59,7 +59,5 @@ class CMyPropertyPage5 final : public SettingsPageView {
 
 // The file dialog of the editor's Browse: "Programs" (every executable file) or all files.
 std::optional<QString> chooseProgramFile(QWidget* parent, const QString& start);
-// The folder selection (dialog 144) at start.
-std::optional<QString> chooseFolder(QWidget* parent, const QString& start);
 
 }  // namespace qel::ui

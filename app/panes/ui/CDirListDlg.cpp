@@ -30,6 +30,13 @@ CDirListDlg::CDirListDlg(QWidget* parent, std::shared_ptr<LocalDisk> disk,
     layout->addWidget(buttons);
 }
 
+std::optional<QString> CDirListDlg::choose(QWidget* parent, const QString& start) {
+    CDirListDlg dialog(parent);
+    dialog.setPath(start);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.path();
+}
+
 void CDirListDlg::showEvent(QShowEvent* event) {
     // The disk is read when the dialog opens, not when it is made.
     if (!initialised_) {

@@ -9,6 +9,7 @@
 #include <QDialog>
 
 #include <memory>
+#include <optional>
 
 namespace qel::ui {
 
@@ -21,6 +22,9 @@ class CDirListDlg final : public QDialog {
 
     explicit CDirListDlg(QWidget* parent = nullptr, std::shared_ptr<LocalDisk> disk = nullptr,
                          std::chrono::milliseconds diskLimit = TimedDiskCalls::kDefaultLimit);
+
+    // The dialog run at start: the folder chosen, or nothing on Cancel.
+    static std::optional<QString> choose(QWidget* parent, const QString& start);
 
     void setPath(const QString& path) { path_ = path; }
     const QString& path() const { return path_; }
