@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -45,8 +46,16 @@ void serveDirectoryEntry(RemoteSession& session, std::string_view telegram) {
     if (refusedPattern(session, pattern)) return;
 
     // A folder chosen with Browse takes effect here.
+    // A folder that is gone (deleted while served, or chosen and then removed) is refused, not
+    // silently replaced by the one served before.
     const std::string chosen = session.servedFolder();
-    if (!session.folder.open(chosen)) session.traceFileError("open folder", chosen, errno);
+    if (!session.folder.open(chosen)) {
+        const int cause = errno;
+        session.traceFileError("open folder", chosen, cause);
+        session.log(printfText(text::kFolderUnavailable, chosen.c_str(), std::strerror(cause)));
+        session.reply(text::kReplyNoMatch);
+        return;
+    }
 
     // The listing stays from one request to the next while folder and pattern stay; only the
     // asked-for entry needs its facts, read now so that a changed file shows its new size.

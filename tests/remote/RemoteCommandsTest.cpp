@@ -162,6 +162,17 @@ TEST_F(RemoteCommands, DirectoryRequestMakesTheBrowsedFolderTheOneTheCommandsUse
     EXPECT_EQ(replyTo("MPCLHERE.PM"), "M NR13");
 }
 
+TEST_F(RemoteCommands, AServedFolderThatIsGoneIsRefusedWithItsReasonInTheLog) {
+    put("HERE.PM", "here");
+    const std::filesystem::path other = parent / "other";
+    std::filesystem::create_directory(other);
+    chosenFolder = other.string();  // Browse, and the folder is deleted before the CNC asks
+    std::filesystem::remove(other);
+    EXPECT_EQ(replyTo(directoryRequest("*.PM", 0)), "M NR13");  // not the old folder's files
+    EXPECT_EQ(logged(), Texts{"The served folder '" + other.string() +
+                              "' cannot be opened: No such file or directory."});
+}
+
 TEST_F(RemoteCommands, DeleteRemovesMatchingFilesButNotFoldersAndReportsALockedOne) {
     put("A.PM", "a");
     testing::makeReadOnly(served / "A.PM");
