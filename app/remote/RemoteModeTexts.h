@@ -49,8 +49,7 @@ inline constexpr const char* kNameRefused =
     "Refused the name '%s' from the CNC: it would reach outside the served folder.";
 inline constexpr const char* kLeadsOutside =
     "The file '%s' leads outside the served folder and was left alone.";
-inline constexpr const char* kFolderUnavailable =
-    "The served folder '%s' cannot be opened: %s.";
+inline constexpr const char* kFolderUnavailable = "The served folder '%s' cannot be opened: %s.";
 inline constexpr const char* kNameTooLong =
     "Refused a name of %zu characters from the CNC (at most 256).";
 

@@ -93,6 +93,20 @@ bool MainSession::remoteModeAllowed() {
     return type != DNC_LINK_DATAIO_RTSCTS && type != DNC_LINK_DATAIO_XONXOFF;
 }
 
+remote::ObtainedRemoteLink MainSession::obtainRemoteLink() {
+    if (connecting()) return {};
+    return remote::obtainRemoteLink(link_, config_, api_);
+}
+
+std::string MainSession::remoteFailureText() {
+    std::string text = remote::remoteConnectFailureText(config_);
+    if (link_ && !link_->isConnected()) {
+        text += "\n\n" +
+                linkFailureText(link_->lastError(), remote::remoteLinkSetupFor(config_).settings);
+    }
+    return text;
+}
+
 void MainSession::disconnect() {
     if (link_) link_->disconnect();
 }

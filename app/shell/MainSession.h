@@ -7,6 +7,7 @@
 #include "client/LinkApi.h"
 #include "client/QelComC.h"
 #include "config/ConfigRecord.h"
+#include "remote/RemoteLink.h"
 
 #include <atomic>
 #include <cstdint>
@@ -64,6 +65,13 @@ class MainSession {
     uint8_t localPaneOptions();
     // Remote Mode is refused while a DataIO link (types 1 and 2) is connected.
     bool remoteModeAllowed();
+
+    // Remote mode's link: the connected one as it is (created false), else a new one made from
+    // the configuration in its place (the PC listens on TCP/IP, speaks RXA/2 on a serial line);
+    // opening it exchanges nothing with the CNC. Null when it could not be opened: why is in
+    // remoteFailureText().
+    remote::ObtainedRemoteLink obtainRemoteLink();
+    std::string remoteFailureText();
 
     // Settings without connecting: the link stays but is disconnected.
     void disconnect();

@@ -3,6 +3,9 @@
 // closing while connected. One test grabs the window to a PNG for a person to look at.
 #include "ChildProcess.h"
 #include "SimulatedCnc.h"
+#include "panes/LocalPane.h"
+#include "panes/ui/CCncView.h"
+#include "panes/ui/CLocView.h"
 #include "panes/ui/Prompter.h"
 #include "shell/ui/CQelVevaDlg.h"
 
@@ -107,6 +110,25 @@ class MainWindowTest : public QObject {
         QVERIFY(finished.wait(kConnectLimitMs));
         QCOMPARE(finished.at(0).at(0).toBool(), true);
         QCOMPARE(window->connectionText(), QStringLiteral("Connected to CNC"));
+        window->close();
+    }
+
+    void noPaneKeepsTheLinkThatAReconnectReplaces() {
+        // Each login is answered late, so that the reconnect can be looked at while it runs.
+        SimulatedCnc cnc({"--tcp-listen", "127.0.0.1:0", "--delay-ack", "1:400"});
+        Prompter prompter;
+        prompter.presetAlways(true);
+        auto window = start(prompter, portOf(cnc.tcpAddress()), "Mill");
+        QVERIFY(waitConnected(*window));
+        QVERIFY(window->localPane()->pane().link() != nullptr);
+        QTRY_VERIFY(!window->cncView().busy());  // its listing after the connect
+        qobject_cast<QPushButton*>(window->control(1031))->click();
+        QVERIFY(window->connecting());
+        // The old link is being deleted on the connect's worker: a Send now must find no link.
+        QCOMPARE(window->localPane()->pane().link(), nullptr);
+        QVERIFY(waitConnected(*window));
+        QCOMPARE(window->connectionText(), QStringLiteral("Connected to CNC"));
+        QVERIFY(window->localPane()->pane().link() != nullptr);
         window->close();
     }
 

@@ -14,6 +14,7 @@
 #include "panes/ui/ControlIds.h"
 #include "panes/ui/ImageList.h"
 #include "panes/ui/PaneList.h"
+#include "remote/ui/CRemoteModeDlg.h"
 #include "shell/ui/CAboutDlg.h"
 #include "shell/ui/CSplashWnd.h"
 #include "shell/ui/DesktopMessages.h"
@@ -205,7 +206,7 @@ void CQelVevaDlg::buildControls() {
     middle->addSpacing(12);
     auto* remote =
         makeButton(tr("Remote &Mode"), IDC_REMOTE_MODE, tr("Remote mode (Tessel compatible)"));
-    connect(remote, &QPushButton::clicked, this, &CQelVevaDlg::notYetThere);
+    connect(remote, &QPushButton::clicked, this, &CQelVevaDlg::startRemoteMode);
     middle->addWidget(remote);
     middle->addSpacing(12);
     middle->addWidget(
@@ -367,6 +368,7 @@ void CQelVevaDlg::initialise(const StartupChoices& choices, const std::string& s
     } else {
         cncView_->ShowLevel(0);  // the memory types, usable once connected
     }
+    if ((config.options & OPT_REMOTE_AT_START) != 0) remoteModeWhenFree();
 }
 
 void CQelVevaDlg::goToDefaultFolder(const ConfigRecord& config) {
@@ -409,7 +411,55 @@ void CQelVevaDlg::applySettings(const ConfigRecord& config) {
         cncView_->ShowLevel(0);
         cncView_->ShowLevel(cncFolderLevel(config));
     }
-    // Remote mode at start follows with the remote-mode window.
+    if ((config.options & OPT_REMOTE_AT_START) != 0) remoteModeWhenFree();
+}
+
+void CQelVevaDlg::remoteModeWhenFree() {
+    // After the connect (or disconnect) under way, and out of the caller's event handler, since
+    // the window runs modally.
+    remoteWaiting_ = true;
+    QTimer::singleShot(0, this, &CQelVevaDlg::linkFree);
+}
+
+void CQelVevaDlg::startRemoteMode() {
+    if (closed_ || remoteRunning_) return;
+    if (session_.connecting() || cncView_->busy() || linkWaiting_ != LinkChange::None) {
+        remoteWaiting_ = true;  // the link is in use: once it is free (linkFree)
+        return;
+    }
+    remoteWaiting_ = false;
+    // The panes let go of the link that remote mode may replace.
+    cncView_->SetLink(nullptr, 0);
+    if (localPane_) localPane_->SetLink(nullptr, 0);
+    const remote::ObtainedRemoteLink obtained = session_.obtainRemoteLink();
+    if (obtained.link == nullptr) {
+        showLinkState();
+        prompter_.ask(this, fromStd(session_.remoteFailureText()), kConnectFailureFlags,
+                      kConnectFailureHelp);
+        return;
+    }
+    std::optional<remote::RemoteLinkSetup> reconnect;
+    const remote::RemoteLinkSetup setup = remote::remoteLinkSetupFor(session_.config());
+    if (obtained.created && setup.settings.linkType == DNC_LINK_TCP_SERVER) reconnect = setup;
+    {
+        CRemoteModeDlg dialog(this);
+        dialog.SetLink(obtained.link, reconnect);
+        remoteRunning_ = true;
+        dialog.exec();
+        remoteRunning_ = false;
+    }
+    // A link made for remote mode is disconnected; one taken over was disconnected by Exit.
+    // Either way the object stays, and both panes get it back.
+    if (obtained.created) session_.disconnect();
+    showLinkState();
+}
+
+void CQelVevaDlg::showLinkState() {
+    if (closed_) return;
+    handOutLink();
+    connection_->setText(QString::fromLatin1(session_.connectionText()));
+    connection_->setAccessibleName(connection_->text());
+    control(IDC_REMOTE_MODE)->setEnabled(session_.remoteModeAllowed());
 }
 
 void CQelVevaDlg::disconnectLink() {
@@ -418,10 +468,7 @@ void CQelVevaDlg::disconnectLink() {
         return;
     }
     session_.disconnect();
-    handOutLink();
-    connection_->setText(QString::fromLatin1(kNotConnectedText));
-    connection_->setAccessibleName(connection_->text());
-    control(IDC_REMOTE_MODE)->setEnabled(session_.remoteModeAllowed());
+    showLinkState();
 }
 
 void CQelVevaDlg::linkFree() {
@@ -435,6 +482,12 @@ void CQelVevaDlg::linkFree() {
         case LinkChange::None:
             break;
     }
+    if (remoteWaiting_ && linkWaiting_ == LinkChange::None && !session_.connecting() &&
+        !cncView_->busy()) {
+        QTimer::singleShot(0, this, [this] {
+            if (remoteWaiting_) startRemoteMode();
+        });
+    }
 }
 
 void CQelVevaDlg::connectToCnc() {
@@ -443,10 +496,10 @@ void CQelVevaDlg::connectToCnc() {
         linkWaiting_ = LinkChange::Connect;
         return;
     }
-    handOutLink();  // nobody keeps the link that is about to go
-    setStatusText(QString::fromLatin1(kAttemptingText));
     reconnect_->setEnabled(false);
     session_.startConnect();
+    handOutLink();  // the old link goes with the connect: nobody may keep it
+    setStatusText(QString::fromLatin1(kAttemptingText));
     connectPoll_.start();
 }
 
@@ -564,10 +617,6 @@ void CQelVevaDlg::showHelpWindow() {
 void CQelVevaDlg::showAbout() {
     CAboutDlg about(this);
     about.exec();
-}
-
-void CQelVevaDlg::notYetThere() {
-    QApplication::beep();
 }
 
 }  // namespace qel::ui

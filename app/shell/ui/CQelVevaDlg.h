@@ -86,6 +86,10 @@ class CQelVevaDlg : public QDialog {
     // Puts a configuration in force as the settings' OK does: connect or disconnect, local
     // folder, editor, memory types, CNC level, title.
     void applySettings(const ConfigRecord& config);
+    // "Remote &Mode": the CNC drives, the PC serves a folder, in the remote-mode window run
+    // modally. Waits for a connect or a pane's job that holds the link to end first.
+    void startRemoteMode();
+    bool remoteModeRunning() const { return remoteRunning_; }
     // From Connect until its outcome is shown.
     bool connecting() const { return connectPoll_.isActive(); }
 
@@ -126,11 +130,13 @@ class CQelVevaDlg : public QDialog {
     void openFileManager();
     void showHelpWindow();
     void showAbout();
-    void notYetThere();
     void attachLocalPane(const ConfigRecord& config);
     void goToDefaultFolder(const ConfigRecord& config);
     void disconnectLink();
     void linkFree();
+    void remoteModeWhenFree();
+    // The connection text, the Remote Mode button and the panes' link as the session has them.
+    void showLinkState();
 
     Prompter& prompter_;
     MainSession session_;
@@ -140,6 +146,8 @@ class CQelVevaDlg : public QDialog {
     // What the link is to do once the CNC pane's job, or a connect under way, has let it go.
     enum class LinkChange { None, Connect, Disconnect };
     LinkChange linkWaiting_ = LinkChange::None;
+    bool remoteWaiting_ = false;  // remote mode is to start once the link is free
+    bool remoteRunning_ = false;
     QLabel* status_ = nullptr;
     QLabel* connection_ = nullptr;
     QPushButton* reconnect_ = nullptr;
