@@ -260,6 +260,54 @@ class RemoteModeWindowTest : public QObject {
         QVERIFY(served.exit());
     }
 
+    void aNameReachingOutsideIsRefusedWithOneLogLine() {
+        Served served;
+        QVERIFY(served.open());
+        CRemoteModeDlg& window = *served.window;
+        auto cnc = served.call({"raw PRPM../EVIL", "raw PTPM../../etc/passwd", "wait 1500"});
+        QTRY_VERIFY_WITH_TIMEOUT(logOf(window).count(QStringLiteral("Refused the name")) == 2,
+                                 kLimitMs);
+        const ChildProcess::Result result = cnc->finish(std::chrono::milliseconds(kLimitMs));
+        QVERIFY2(result.out.find("reply: M RR") == std::string::npos, result.out.c_str());
+        QVERIFY(!std::filesystem::exists(served.parent / "EVIL.PM"));
+        QVERIFY(!std::filesystem::exists(served.parent / "EVIL"));
+        QVERIFY(std::filesystem::is_empty(served.served));
+        QVERIFY(served.exit());
+    }
+
+    // "Remote mode when QEL starts" opens the window at start, after the connect.
+    void remoteModeAtStartOpensTheWindow() {
+        remote::testing::TempFolder settings;
+        {
+            SettingsImage image = builtInConfigList("/opt/qel");
+            image.configs[2] = tcpConfiguration(unusedPort());
+            image.configs[2].options |= OPT_REMOTE_AT_START;
+            image.currentConfig = 2;
+            std::ofstream(settings / "QelVeva.cfg", std::ios::binary)
+                .write(reinterpret_cast<const char*>(&image), sizeof image);
+        }
+        Prompter prompter;
+        prompter.presetAlways(true);
+        CQelVevaDlg main(prompter);
+        bool seen = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (auto* window = qobject_cast<CRemoteModeDlg*>(QApplication::activeModalWidget())) {
+                seen = true;
+                window->reject();
+            }
+        });
+        closer.start(20);
+        StartupChoices choices;
+        choices.showSplash = false;
+        main.initialise(choices, (settings / "QelVeva.cfg").string());
+        main.show();
+        QTRY_VERIFY_WITH_TIMEOUT(seen, kLimitMs);
+        QTRY_VERIFY(!main.remoteModeRunning());
+        QCOMPARE(main.connectionText(), QStringLiteral("Not Connected"));
+        main.close();
+    }
+
     // The main window's Remote Mode makes a listening link from a TCP/IP configuration, runs the
     // window and disconnects that link afterwards; a port it cannot listen on gives the box.
     void theMainWindowsRemoteModeListensAndDisconnectsAfterwards() {
