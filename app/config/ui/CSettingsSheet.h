@@ -9,7 +9,6 @@
 
 #include <QDialog>
 
-#include <array>
 
 class QTabWidget;
 

@@ -3,10 +3,8 @@
 #include "panes/ui/CDirListDlg.h"
 #include "panes/ui/ContextHelp.h"
 #include "panes/ui/ControlIds.h"
-#include "remote/TransferProgress.h"
 
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
