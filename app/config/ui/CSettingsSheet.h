@@ -9,7 +9,6 @@
 
 #include <QDialog>
 
-
 class QTabWidget;
 
 namespace qel::ui {
