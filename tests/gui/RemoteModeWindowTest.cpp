@@ -352,6 +352,8 @@ class RemoteModeWindowTest : public QObject {
 
         // Another program holds the port: no window, the box says so.
         const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int on = 1;  // the connection just ended may still wait in TIME_WAIT on the port
+        ::setsockopt(holder, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(static_cast<uint16_t>(port));
