@@ -142,6 +142,11 @@ int RemoteModeDisplay::progressPercent() const {
     return picture_.percent;
 }
 
+ProgressPicture RemoteModeDisplay::progressPicture() const {
+    std::lock_guard lock(mutex_);
+    return picture_;
+}
+
 std::string RemoteModeDisplay::progressText() const {
     std::lock_guard lock(mutex_);
     return picture_.text;

@@ -44,6 +44,8 @@ class RemoteModeDisplay {
     ProgressValues progressValues() const;
     int progressPercent() const;
     std::string progressText() const;
+    // The bar and its text as one, so that a reader never shows one without the other.
+    ProgressPicture progressPicture() const;
     bool exitEnabled() const;
     bool abortEnabled() const;
     // Counts every visible change.

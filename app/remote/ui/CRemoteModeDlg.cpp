@@ -157,9 +157,11 @@ void CRemoteModeDlg::redraw() {
         status_->setText(status);
         status_->setAccessibleName(status);
     }
-    progress_->setValue(display_.progressPercent());
+    // Bar and text from one look at the display: the worker may step on between two.
+    const remote::ProgressPicture picture = display_.progressPicture();
+    progress_->setValue(picture.percent);
     // The text only when it changes, so that a fast transfer does not flicker.
-    const QString progressText = fromStd(display_.progressText());
+    const QString progressText = fromStd(picture.text);
     if (progressText_->text() != progressText) {
         progressText_->setText(progressText);
         progressText_->setAccessibleName(progressText);
