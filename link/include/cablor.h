@@ -22,8 +22,9 @@
  * for DNC_MAX_MESSAGE (1024) bytes on RXA/2 and TCP links; received telegrams are not
  * zero-terminated.
  *
- * Serial port n (1..4) is the device named by the environment variable CABLOR_COMn, or
- * /dev/ttyS<n-1> when it is not set.
+ * Serial port n (1..4) is the device named by the environment variable CABLOR_COMn; else the
+ * device of the line "COMn = PATH" of the port map file ($CABLOR_PORTS, else
+ * $XDG_CONFIG_HOME/qelveva/ports when it exists, else /etc/qelveva/ports); else /dev/ttyS<n-1>.
  *
  * All functions may be called from several threads.
  */

@@ -6,8 +6,8 @@
 
 namespace cablor::ports {
 
-// The device of COM port n (1..4): $CABLOR_COMn when it is set and not empty, else
-// /dev/ttyS<n-1>. Empty for any other n.
+// The device of COM port n (1..4): $CABLOR_COMn when it is set and not empty, else the line
+// "COMn = PATH" of the port map (PortMap.h), else /dev/ttyS<n-1>. Empty for any other n.
 std::string comPortDevice(int port);
 
 }  // namespace cablor::ports

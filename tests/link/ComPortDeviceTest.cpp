@@ -9,15 +9,20 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "ComPortDevice.h"
 #include "ComPortProblem.h"
+#include "PortMap.h"
 
 namespace {
 
 using cablor::ports::comPortDevice;
 using cablor::ports::comPortProblem;
+using cablor::ports::parsePortMap;
+using cablor::ports::portMapFile;
+using cablor::ports::portMapWith;
 
 // A pseudo-terminal: a character device that is a serial line as far as the library knows.
 struct Pty {
@@ -47,6 +52,7 @@ struct Scratch {
 };
 
 TEST(ComPortDevice, EnvironmentNamesThePortsDeviceElseTheStandardSerialDevice) {
+    ::setenv("CABLOR_PORTS", "/nonexistent/ports", 1);  // no port map
     ::unsetenv("CABLOR_COM3");
     EXPECT_EQ(comPortDevice(3), "/dev/ttyS2");
     ::setenv("CABLOR_COM3", "/dev/ttyUSB0", 1);
@@ -141,6 +147,68 @@ TEST(ComPortProblem, ADeviceTheUserMayNotOpenIsTold) {
     Pty pty;
     ASSERT_EQ(::chmod(pty.path.c_str(), 0), 0);
     EXPECT_EQ(comPortProblem(pty.path), "permission denied (add the user to the dialout group)");
+}
+
+TEST(PortMap, LinesNameDevicesOfComPortsAndEverythingElseIsReportedAndIgnored) {
+    const auto map = parsePortMap(
+        "# the shop's adapters\n"
+        "COM1 = /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
+        "  com2=/dev/ttyACM0   # lower case and no blanks are fine\n"
+        "\n"
+        "COM3 = ttyUSB1\n"       // relative: refused
+        "COM5 = /dev/ttyUSB2\n"  // no such COM port
+        "COM4 /dev/ttyUSB3\n"    // no "="
+        "COM4 =\n"
+        "COM2 = /dev/ttyUSB4\n");  // the last line for a port counts
+    EXPECT_EQ(map.devices[0], "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    EXPECT_EQ(map.devices[1], "/dev/ttyUSB4");
+    EXPECT_EQ(map.devices[2], "");
+    EXPECT_EQ(map.devices[3], "");
+    ASSERT_EQ(map.problems.size(), 4u);
+    EXPECT_EQ(map.problems[0], "line 5: the device must be an absolute path");
+    EXPECT_EQ(map.problems[1], "line 6: COM1 to COM4 expected before \"=\"");
+    EXPECT_EQ(map.problems[2], "line 7: not \"COMn = PATH\"");
+    EXPECT_EQ(map.problems[3], "line 8: no device after \"=\"");
+}
+
+TEST(PortMap, EnvironmentFirstThenTheMapFileThenTheStandardDevice) {
+    Scratch scratch;
+    const std::string file = scratch.dir + "/ports";
+    std::ofstream(file) << "COM2 = /dev/ttyUSB0\nCOM3 = /dev/ttyACM0\n";
+    ::setenv("CABLOR_PORTS", file.c_str(), 1);
+    ::unsetenv("CABLOR_COM2");
+    ::setenv("CABLOR_COM3", "/dev/pts/7", 1);
+    EXPECT_EQ(comPortDevice(1), "/dev/ttyS0");
+    EXPECT_EQ(comPortDevice(2), "/dev/ttyUSB0");
+    EXPECT_EQ(comPortDevice(3), "/dev/pts/7");
+    ::unsetenv("CABLOR_COM3");
+    EXPECT_EQ(comPortDevice(3), "/dev/ttyACM0");
+
+    // Without CABLOR_PORTS: the user's file when there is one, else the machine's.
+    ::unsetenv("CABLOR_PORTS");
+    const std::string oldConfig =
+        std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+    ::setenv("XDG_CONFIG_HOME", scratch.dir.c_str(), 1);
+    EXPECT_EQ(portMapFile(), "/etc/qelveva/ports");
+    ::mkdir((scratch.dir + "/qelveva").c_str(), 0700);
+    std::ofstream(scratch.dir + "/qelveva/ports") << "COM4 = /dev/ttyUSB9\n";
+    EXPECT_EQ(portMapFile(), scratch.dir + "/qelveva/ports");
+    EXPECT_EQ(comPortDevice(4), "/dev/ttyUSB9");
+    if (oldConfig.empty())
+        ::unsetenv("XDG_CONFIG_HOME");
+    else
+        ::setenv("XDG_CONFIG_HOME", oldConfig.c_str(), 1);
+    ::setenv("CABLOR_PORTS", "/nonexistent/ports", 1);
+    EXPECT_EQ(comPortDevice(4), "/dev/ttyS3");  // a map file named but missing: no map
+}
+
+TEST(PortMap, SettingAPortKeepsTheOtherLinesAndUnsettingRemovesItsLine) {
+    const std::string text = "# adapters\nCOM1 = /dev/ttyUSB0\nCOM2 = /dev/ttyUSB1 # spindle\n";
+    EXPECT_EQ(portMapWith(text, 2, "/dev/ttyACM0"),
+              "# adapters\nCOM1 = /dev/ttyUSB0\nCOM2 = /dev/ttyACM0\n");
+    EXPECT_EQ(portMapWith(text, 3, "/dev/ttyACM1"), text + "COM3 = /dev/ttyACM1\n");
+    EXPECT_EQ(portMapWith(text, 1, ""), "# adapters\nCOM2 = /dev/ttyUSB1 # spindle\n");
+    EXPECT_EQ(portMapWith("", 4, "/dev/ttyS9"), "COM4 = /dev/ttyS9\n");
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ constexpr const char* kUsage =
     "  STARTUP-FILE      lines \"Connect = ADDRESS PORT\" and \"Caption = TEXT\"\n"
     "  --check-connection  start, connect, and end with status 0 once connected (1 if not)\n"
     "  --version, --help print and exit\n"
-    "Environment: QELVEVA_CFG (settings file), CABLOR_COM1..4 (serial devices), QELVEVA_TRACE=1\n";
+    "Environment: QELVEVA_CFG (settings file), CABLOR_COM1..4 and CABLOR_PORTS (serial devices), "
+    "QELVEVA_TRACE=1\n";
 }  // namespace
 
 std::optional<std::string> answerWithoutDisplay(int argc, const char* const* argv, int& status) {
