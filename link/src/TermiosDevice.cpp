@@ -14,8 +14,10 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "ComPortDevice.h"
+#include "LowLatency.h"
 #include "Termios2.h"
 
 namespace cablor {
@@ -79,12 +81,14 @@ bool noModemLines(int error) {
 
 class TermiosDevice final : public SerialDevice {
   public:
-    TermiosDevice(int fd, int cancelFd) : fd_(fd), cancelFd_(cancelFd) {
+    TermiosDevice(int fd, int cancelFd, LowLatency latency)
+        : fd_(fd), cancelFd_(cancelFd), latency_(std::move(latency)) {
         serial_icounter_struct counts{};
         if (::ioctl(fd_, TIOCGICOUNT, &counts) == 0) counts_ = counts;
     }
 
     ~TermiosDevice() override {
+        latency_.restore();
         ::ioctl(fd_, TIOCNXCL);
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
@@ -144,7 +148,7 @@ class TermiosDevice final : public SerialDevice {
                 std::lock_guard lock(mutex_);
                 if (!failed_) decodeAvailable();
                 if (!decoded_.empty()) return take(buffer, max);
-                if (failed_) return -1;
+                if (failed_ || hungUp_) return -1;
             }
             int waitMs = -1;
             if (timeoutMs >= 0) {
@@ -206,7 +210,7 @@ class TermiosDevice final : public SerialDevice {
                 decodeAvailable();
                 if ((mask & kEventCharacter) && !decoded_.empty()) return true;
                 if ((mask & kEventLineError) && errors_.any()) return true;
-                if (failed_) return false;
+                if (failed_ || hungUp_) return false;
             }
             if (watchCts) {
                 bool cts = startCts;
@@ -220,7 +224,11 @@ class TermiosDevice final : public SerialDevice {
             if (rc < 0 && errno != EINTR) return false;
             if (p[1].revents & POLLIN) return false;
             if (p[0].revents & (POLLERR | POLLNVAL)) return false;
-            if ((p[0].revents & POLLHUP) && !(p[0].revents & POLLIN)) return false;
+            if (p[0].revents & POLLHUP) {
+                // What arrived before the hang-up is still delivered by the next round.
+                std::lock_guard lock(mutex_);
+                hungUp_ = true;
+            }
         }
     }
 
@@ -237,14 +245,21 @@ class TermiosDevice final : public SerialDevice {
     }
 
   private:
-    // 1 readable, 0 time-out, -1 cancelled or hung up with nothing to read.
+    // 1 readable, 0 time-out, -1 cancelled or failed. A tty hung up (a USB adapter pulled out)
+    // polls readable for ever while its reads return nothing: the hang-up is remembered, so
+    // that the reader gets what was still buffered and then a device failure, not a spin.
     int waitReadable(int timeoutMs) {
         pollfd p[2] = {{fd_, POLLIN, 0}, {cancelFd_, POLLIN, 0}};
         int rc = ::poll(p, 2, timeoutMs);
         if (rc < 0) return errno == EINTR ? 0 : -1;
         if (p[1].revents & POLLIN) return -1;
+        if (p[0].revents & (POLLERR | POLLNVAL)) return -1;
+        if (p[0].revents & POLLHUP) {
+            std::lock_guard lock(mutex_);
+            hungUp_ = true;
+            return 1;
+        }
         if (p[0].revents & POLLIN) return 1;
-        if (p[0].revents & (POLLERR | POLLHUP | POLLNVAL)) return -1;
         return 0;
     }
 
@@ -327,6 +342,7 @@ class TermiosDevice final : public SerialDevice {
 
     int fd_;
     int cancelFd_;
+    LowLatency latency_;
     std::mutex mutex_;
     std::vector<uint8_t> raw_;      // bytes read, not yet decoded (a PARMRK mark cut in two)
     std::vector<uint8_t> decoded_;  // bytes ready for the reader
@@ -334,12 +350,13 @@ class TermiosDevice final : public SerialDevice {
     serial_icounter_struct counts_{};
     bool discardNul_ = false;
     bool failed_ = false;
+    bool hungUp_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> openTermiosDevice(const std::string& path,
-                                                DeviceOpenFailure* failure) {
+std::unique_ptr<SerialDevice> openTermiosDevice(const std::string& path, DeviceOpenFailure* failure,
+                                                SerialInfoIoctl serialInfo) {
     failure->path = path;
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -361,7 +378,8 @@ std::unique_ptr<SerialDevice> openTermiosDevice(const std::string& path,
         return fail(error);
     }
     failure->error = 0;
-    return std::make_unique<TermiosDevice>(fd, cancelFd);
+    return std::make_unique<TermiosDevice>(fd, cancelFd,
+                                           LowLatency::request(fd, std::move(serialInfo)));
 }
 
 std::unique_ptr<SerialDevice> openComPort(int port, DeviceOpenFailure* failure) {

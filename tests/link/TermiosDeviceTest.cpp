@@ -1,15 +1,22 @@
-// COM ports on pseudo-terminals: exclusive opening against a second opener, devices that are
-// not ttys, read time-outs and a pty whose other side goes away.
+// COM ports on pseudo-terminals: exclusive opening against a second opener (under either of two
+// names), devices that are not ttys, read time-outs, a pty whose other side goes away or that is
+// hung up, and the driver's low latency asked for and given back.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
 
+#include "ComPortProblem.h"
+#include "LowLatency.h"
 #include "PortTable.h"
 #include "SerialLine.h"
 #include "TermiosDevice.h"
@@ -160,6 +167,135 @@ TEST(TermiosDevice, CancelEndsAWaitWithoutLimit) {
     EXPECT_EQ(device->read(&byte, 1, -1), -1);
     EXPECT_FALSE(device->waitEvent(kEventCharacter | kEventCtsChange));
     canceller.join();
+}
+
+TEST(TermiosDevice, TwoNamesOfOneDeviceExcludeEachOther) {
+    // A /dev/serial/by-id link and the device node it points to are one port.
+    Pty pty;
+    const std::filesystem::path link =
+        std::filesystem::temp_directory_path() / ("by-id-" + std::to_string(::getpid()));
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(pty.slavePath, link);
+    DeviceOpenFailure failure;
+    {
+        auto byLink = openTermiosDevice(link.string(), &failure);
+        ASSERT_NE(byLink, nullptr) << failure.error;
+        EXPECT_EQ(openTermiosDevice(pty.slavePath, &failure), nullptr);
+        EXPECT_EQ(failure.error, EBUSY);
+        EXPECT_EQ(ports::comPortProblem(link.string()), "held by another program");
+    }
+    {
+        auto byNode = openTermiosDevice(pty.slavePath, &failure);
+        ASSERT_NE(byNode, nullptr) << failure.error;
+        EXPECT_EQ(openTermiosDevice(link.string(), &failure), nullptr);
+        EXPECT_EQ(failure.error, EBUSY);
+        EXPECT_EQ(failure.path, link.string());
+    }
+    EXPECT_NE(openTermiosDevice(link.string(), &failure), nullptr);
+    std::filesystem::remove(link);
+}
+
+TEST(TermiosDevice, AHungUpTtyEndsAWaitingReadAtOnce) {
+    // A USB adapter pulled out hangs its tty up: from then on it polls readable while every
+    // read returns nothing. The kernel does the same for TIOCVHANGUP, which needs root.
+    Pty pty;
+    DeviceOpenFailure failure;
+    std::shared_ptr<SerialDevice> device = openTermiosDevice(pty.slavePath, &failure);
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(device->applySettings(LineSettings{}), 0);
+    const int second = ::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY);
+    if (second < 0) GTEST_SKIP() << "the pty cannot be opened twice here";
+    std::thread pull([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (::ioctl(second, TIOCVHANGUP) != 0) device->cancel();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    uint8_t byte = 0;
+    const int read = device->read(&byte, 1, 3000);
+    const auto took = std::chrono::steady_clock::now() - start;
+    pull.join();
+    ::close(second);
+    EXPECT_EQ(read, -1);
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_FALSE(device->waitEvent(kEventCharacter));
+    LineErrors errors;
+    int queued = 0;
+    EXPECT_FALSE(device->queryStatus(&errors, &queued));
+}
+
+// A driver's TIOCGSERIAL/TIOCSSERIAL as the kernel would answer them, with a record of calls.
+struct RecordedDriver {
+    struct Call {
+        unsigned long request;
+        int flags;
+    };
+    int flags = ASYNC_SKIP_TEST;  // some flag of the driver's own that must survive
+    bool supported = true;
+    bool refusesChange = false;
+    std::vector<Call> calls;
+
+    SerialInfoIoctl ioctl() {
+        return [this](int, unsigned long request, serial_struct* info) {
+            calls.push_back({request, request == TIOCSSERIAL ? info->flags : flags});
+            if (!supported) {
+                errno = ENOTTY;
+                return -1;
+            }
+            if (request == TIOCGSERIAL) {
+                *info = serial_struct{};
+                info->flags = flags;
+                return 0;
+            }
+            if (refusesChange) {
+                errno = EPERM;
+                return -1;
+            }
+            flags = info->flags;
+            return 0;
+        };
+    }
+    std::vector<unsigned long> requests() const {
+        std::vector<unsigned long> list;
+        for (const Call& call : calls) list.push_back(call.request);
+        return list;
+    }
+};
+
+TEST(LowLatency, IsAskedForWhileThePortIsOpenAndTheDriversFlagsComeBackAtClose) {
+    Pty pty;
+    DeviceOpenFailure failure;
+    RecordedDriver driver;
+    auto device = openTermiosDevice(pty.slavePath, &failure, driver.ioctl());
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(driver.requests(), (std::vector<unsigned long>{TIOCGSERIAL, TIOCSSERIAL}));
+    EXPECT_EQ(driver.calls[1].flags, ASYNC_SKIP_TEST | ASYNC_LOW_LATENCY);
+    driver.flags |= ASYNC_SPD_HI;  // changed by someone else while the port was open
+    device.reset();
+    ASSERT_EQ(driver.requests().size(), 4u);
+    EXPECT_EQ(driver.calls[3].request, static_cast<unsigned long>(TIOCSSERIAL));
+    EXPECT_EQ(driver.calls[3].flags, ASYNC_SKIP_TEST | ASYNC_SPD_HI);
+}
+
+TEST(LowLatency, ADriverWithoutItOrAlreadyLowOrRefusingIsLeftAsItIs) {
+    Pty pty;
+    DeviceOpenFailure failure;
+    RecordedDriver without;
+    without.supported = false;  // a pseudo-terminal, a network tty
+    RecordedDriver low;
+    low.flags |= ASYNC_LOW_LATENCY;
+    RecordedDriver refusing;
+    refusing.refusesChange = true;
+    for (RecordedDriver* driver : {&without, &low, &refusing}) {
+        auto device = openTermiosDevice(pty.slavePath, &failure, driver->ioctl());
+        ASSERT_NE(device, nullptr) << failure.error;
+        const size_t atOpen = driver->calls.size();
+        device.reset();
+        EXPECT_EQ(driver->calls.size(), atOpen) << "nothing to give back";
+        EXPECT_EQ(driver->flags & ASYNC_LOW_LATENCY, driver == &low ? ASYNC_LOW_LATENCY : 0);
+    }
+    // The real driver of a pty has no such request: the port opens all the same.
+    EXPECT_NE(openTermiosDevice(pty.slavePath, &failure), nullptr);
+    EXPECT_FALSE(LowLatency::request(pty.master).changed());
 }
 
 }  // namespace
