@@ -1,6 +1,9 @@
 #include "client/LinkErrorText.h"
 
 #include <cablor.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include "ComPortDevice.h"
 #include "ComPortProblem.h"
@@ -79,6 +82,13 @@ namespace {
 bool isSerial(int linkType) {
     return linkType != DNC_LINK_TCP_CLIENT && linkType != DNC_LINK_TCP_SERVER;
 }
+
+// An unplugged adapter takes its device node, and its /dev/serial/by-id link, with it.
+bool deviceIsGone(const std::string& device) {
+    struct stat status {};
+    return !device.empty() && ::stat(device.c_str(), &status) != 0 &&
+           (errno == ENOENT || errno == ENODEV || errno == ENXIO);
+}
 }  // namespace
 
 std::string describeLink(const LinkSettings& settings) {
@@ -101,6 +111,10 @@ std::string linkFailureText(int code, const LinkSettings& settings) {
         const std::string device = serialPortDevice(settings.port);
         const std::string problem = serialPortProblem(device);
         if (!problem.empty()) text += ": " + (device.empty() ? "" : device + ": ") + problem;
+    } else if (code != 0 && isSerial(settings.linkType)) {
+        if (const std::string device = serialPortDevice(settings.port); deviceIsGone(device)) {
+            text += ": the device " + device + " is gone";
+        }
     }
     return text;
 }

@@ -15,7 +15,8 @@ const char* linkErrorMeaning(int code);
 // "link error 12 (time-out: no telegram arrived in time)"; "no link error reported" for 0.
 std::string linkErrorText(int code);
 
-// The device of COM port n: $CABLOR_COMn, else /dev/ttyS<n-1>; empty for a port outside 1..4.
+// The device of COM port n: $CABLOR_COMn, else the port map's line, else /dev/ttyS<n-1>; empty
+// for a port outside 1..4.
 // The link library's own rule (cablor::ports).
 std::string serialPortDevice(int port);
 
@@ -29,7 +30,8 @@ std::string describeLink(const LinkSettings& settings);
 
 // linkErrorText(code), and for a serial port that failed to open (error 5) what is wrong with
 // its device: "link error 5 (...): /dev/ttyS0: permission denied (add the user to the dialout
-// group)".
+// group)". Any other failure on a serial port whose device has disappeared (a USB adapter pulled
+// out) ends in "the device /dev/ttyUSB0 is gone".
 std::string linkFailureText(int code, const LinkSettings& settings);
 
 }  // namespace qel

@@ -1,5 +1,7 @@
 #include "client/QelComC.h"
 
+#include "client/LinkErrorText.h"
+
 #include "client/LinkTypes.h"
 #include "client/MemoryAddress.h"
 
@@ -61,10 +63,15 @@ CncClient::~CncClient() {
 bool CncClient::connect(const LinkSettings& settings, int leaderLength) {
     if (state_ != TransferState::Idle) abort();
     transferHold_.release();
+    settings_ = settings;
     linkType_ = settings.linkType;
     const bool connected = channel_.connect(settings);
     leaderLength_ = std::max(0, std::min(leaderLength, maxTelegram() - 1));
     return connected;
+}
+
+std::string CncClient::failureText(int code) const {
+    return linkFailureText(code, settings_);
 }
 
 bool CncClient::isDataIo() const {

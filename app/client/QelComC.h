@@ -79,6 +79,9 @@ class CncClient {
     }
 
     int linkType() const { return linkType_; }
+    // What a link error means on this link, with what is wrong with its device ("... the
+    // device /dev/ttyUSB0 is gone"), for the operator's messages.
+    std::string failureText(int code) const;
     TransferState transferState() const { return state_; }
     const std::string& memoryType() const { return memoryType_; }
     int leaderLength() const { return leaderLength_; }
@@ -150,6 +153,7 @@ class CncClient {
     BlockResult writeDataIoBlock(std::string_view data);
 
     LinkChannel channel_;
+    LinkSettings settings_;
     int linkType_ = DNC_LINK_RXA2;
     int leaderLength_ = 0;
     int failureKind_ = kFailureNone;

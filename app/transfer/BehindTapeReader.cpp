@@ -76,7 +76,7 @@ bool BtrSender::sendFile(const std::string& name, uint32_t& answers) {
     }
     if (!client_.btrOpen(name)) {
         if (const int code = client_.lastError()) {
-            problem_ = name + ": " + linkErrorText(code);
+            problem_ = name + ": " + client_.failureText(code);
             if ((answers & kBtrPassStartFailures) != 0) return true;
             const uint32_t answer = ask(texts::kBtrStartCommFailure, kAskYesAllNo);
             if (!isYes(answer)) return false;

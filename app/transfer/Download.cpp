@@ -21,7 +21,7 @@ constexpr unsigned char kPercentWithParity = 0xA5;
 
 // Why the CNC did not open a memory, for the run's problem line.
 std::string refusalOf(CncClient& client) {
-    if (const int code = client.lastError()) return linkErrorText(code);
+    if (const int code = client.lastError()) return client.failureText(code);
     if (!client.lastReceived().empty()) return "the CNC answered \"" + client.lastReceived() + "\"";
     return "refused";
 }

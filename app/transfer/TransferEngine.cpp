@@ -289,7 +289,7 @@ bool TransferEngine::verifyMemory(const std::string& name, std::string_view expe
         const BlockResult block = client_.readBlock();
         if (!block.ok()) {
             noteFailure(name + ": verify: " +
-                        (block.end == BlockEnd::LinkFailed ? linkErrorText(block.linkError)
+                        (block.end == BlockEnd::LinkFailed ? client_.failureText(block.linkError)
                                                            : "the CNC broke off: " + block.text));
             return false;
         }
@@ -336,7 +336,7 @@ void TransferEngine::reportLinkError(const std::string& name, const BlockResult&
     const int code = failure.end == BlockEnd::LinkFailed ? failure.linkError : 0;
     std::string problem;
     if (code != 0)
-        problem = name + ": " + linkErrorText(code);
+        problem = name + ": " + client_.failureText(code);
     else if (!failure.text.empty())
         problem = name + ": the CNC broke off: " + failure.text;
     else

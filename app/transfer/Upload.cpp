@@ -216,8 +216,9 @@ UploadEngine::Open UploadEngine::openMemory() {
     }
     for (;;) {
         const int code = client_.lastError();
-        noteFailure(destination_ + ": " +
-                    (code != 0 ? linkErrorText(code) : std::string("the CNC did not answer")));
+        noteFailure(
+            destination_ + ": " +
+            (code != 0 ? client_.failureText(code) : std::string("the CNC did not answer")));
         setStatus(XS_ERROR);
         client_.abort();
         if (!confirm(QuestionKind::Retry, BoxButtons::RetryCancel, BoxIcon::Warning,

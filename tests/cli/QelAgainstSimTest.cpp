@@ -19,6 +19,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 namespace qel {
 namespace {
@@ -270,6 +271,45 @@ TEST_F(QelOverRxa2, ACncThatGoesSilentFailsWithALinkError) {
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err.rfind("qel: free: link error ", 0), 0u) << result.err;
+}
+
+TEST_F(QelOverRxa2, AnAdapterPulledOutMidTransferFailsAtOnceAndWorksAgainUnderItsName) {
+    // The COM port is a stable name (as under /dev/serial/by-id) for whatever device is behind
+    // it; the adapter is pulled out while the PC waits for the CNC's next telegram.
+    const std::filesystem::path byId = folder.path / "usb-CNC_Adapter-if00-port0";
+    const std::filesystem::path work = folder.path / "work";
+    std::filesystem::create_directory(work);
+    const std::filesystem::path started = std::filesystem::current_path();
+    std::filesystem::current_path(work);
+    configureSerial(20);  // a time-out far beyond the wait below
+    auto env = onPort(byId.string());
+    {
+        // Silent after the first program block: the PC has part of the memory.
+        SimulatedCnc cnc({"--pty", "--link", byId.string()}, {"--quiet", "--silent-after", "4"});
+        cnc.ptyPath();
+        auto traced = env;
+        traced.push_back("QELVEVA_TRACE=1");
+        ChildProcess receiver(qel({"receive", "PROG1.PM"}), traced);
+        ASSERT_TRUE(receiver.waitForLine(Stream::Err, "<< R PM%PM1", kStartLimit));
+        std::this_thread::sleep_for(milliseconds(300));
+        const auto pulled = std::chrono::steady_clock::now();
+        std::filesystem::remove(byId);  // the node and its by-id link go, as udev takes them
+        cnc.process().kill(SIGKILL);
+        const auto result = receiver.finish(milliseconds(15000));
+        EXPECT_LT(std::chrono::steady_clock::now() - pulled, std::chrono::seconds(5));
+        EXPECT_EQ(result.exitStatus, 1);
+        EXPECT_NE(result.err.find("the device " + byId.string() + " is gone"), std::string::npos)
+            << result.err;
+        EXPECT_TRUE(std::filesystem::is_empty(work)) << "no partial file";
+    }
+    {
+        SimulatedCnc cnc({"--pty", "--link", byId.string()}, {"--quiet"});
+        cnc.ptyPath();
+        const auto result = runToEnd(qel({"receive", "PROG1.PM"}), env);
+        EXPECT_EQ(result.exitStatus, 0) << result.err;
+        EXPECT_FALSE(std::filesystem::is_empty(work)) << result.out << result.err;
+    }
+    std::filesystem::current_path(started);
 }
 
 TEST_F(QelOverRxa2, APortThatCannotBeOpenedNamesTheDeviceAndTheReason) {

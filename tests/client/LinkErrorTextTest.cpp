@@ -1,5 +1,6 @@
 #include "client/LinkErrorText.h"
 
+#include <cablor.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@ TEST(LinkErrorText, NamesCodeAndMeaning) {
 }
 
 TEST(SerialPortDevice, EnvironmentOverridesTheDefaultDevice) {
+    ::setenv("CABLOR_PORTS", "/nonexistent/ports", 1);  // no port map of the user's
     ::unsetenv("CABLOR_COM3");
     EXPECT_EQ(serialPortDevice(3), "/dev/ttyS2");
     ::setenv("CABLOR_COM3", "/dev/ttyUSB0", 1);
@@ -25,6 +27,27 @@ TEST(SerialPortDevice, EnvironmentOverridesTheDefaultDevice) {
     ::unsetenv("CABLOR_COM3");
     EXPECT_EQ(serialPortDevice(0), "");
     EXPECT_EQ(serialPortDevice(5), "");
+}
+
+TEST(LinkFailureText, AFailureOnASerialDeviceThatDisappearedSaysItIsGone) {
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ::setenv("CABLOR_COM2", name, 1);
+    LinkSettings serial;
+    serial.linkType = DNC_LINK_RXA2;
+    serial.port = 2;
+    EXPECT_EQ(linkFailureText(7, serial), linkErrorText(7));
+    ::close(slave);
+    ::close(master);  // the pty's node goes with its last descriptor, as an adapter's does
+    EXPECT_EQ(linkFailureText(7, serial),
+              linkErrorText(7) + ": the device " + std::string(name) + " is gone");
+    EXPECT_EQ(linkFailureText(0, serial), "no link error reported");
+    LinkSettings tcp = serial;
+    tcp.linkType = DNC_LINK_TCP_CLIENT;
+    EXPECT_EQ(linkFailureText(7, tcp), linkErrorText(7));
+    ::unsetenv("CABLOR_COM2");
 }
 
 TEST(SerialPortProblem, TellsAMissingDeviceFromOneHeldByAnotherProgram) {
