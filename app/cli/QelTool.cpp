@@ -2,6 +2,7 @@
 
 #include "cli/CncCommands.h"
 #include "cli/ConfigCommand.h"
+#include "cli/PortsCommand.h"
 #include "cli/QelArguments.h"
 #include "cli/ServeCommand.h"
 #include "cli/TransferCommands.h"
@@ -100,6 +101,10 @@ int runQel(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (parsed->command == "config") {
         if (parsed->connectionGiven) return usageError(err, "config takes no connection");
         return runConfigCommand(parsed->words, out, err);
+    }
+    if (parsed->command == "ports") {
+        if (parsed->connectionGiven) return usageError(err, "ports takes no connection");
+        return runPortsCommand(parsed->words, out, err);
     }
     if (parsed->command == "serve") {
         const auto* address = std::get_if<DirectAddress>(&parsed->connection);

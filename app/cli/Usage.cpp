@@ -35,6 +35,10 @@ const char* const kQelUsage =
     "    --allow ADDRESS      (repeatable) serve only CNCs calling from ADDRESS\n"
     "  config list|show|select|new|copy|delete|set\n"
     "                         the configurations of the settings file (qel config --help)\n"
+    "  ports [--json]         each COM port's device and whether it can be opened, then the\n"
+    "                         serial devices no COM port names\n"
+    "  ports set COMn PATH    put COM port n on the device PATH (the port map file)\n"
+    "  ports unset COMn       take COM port n out of the port map\n"
     "  help                   this text\n"
     "Exit status: 0 done, 1 something failed, 2 usage error. QELVEVA_TRACE=1 traces telegrams.\n";
 

@@ -1,11 +1,13 @@
 #include "ComPortProblem.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <system_error>
@@ -16,11 +18,6 @@ namespace {
 constexpr const char* kPermissionDenied = "permission denied (add the user to the dialout group)";
 constexpr const char* kHeld = "held by another program";
 
-std::string systemText(int error) {
-    return std::generic_category().message(error);
-}
-
-// A flock on the device, as /proc/locks lists it.
 struct Holder {
     bool found = false;
     long pid = 0;  // 0 when the kernel does not tell (a process outside our view)
@@ -57,10 +54,53 @@ Holder flockHolder(const struct stat& device) {
     return holder;
 }
 
+// Another process with the device open, found among the descriptors /proc lets us see (all of
+// them for root, our own user's otherwise). Programs that take a port with TIOCEXCL alone leave
+// no lock behind.
+long openedBy(const struct stat& device) {
+    DIR* processes = ::opendir("/proc");
+    if (processes == nullptr) return 0;
+    long found = 0;
+    const long self = static_cast<long>(::getpid());
+    while (found == 0) {
+        const dirent* entry = ::readdir(processes);
+        if (entry == nullptr) break;
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end != '\0' || pid == self) continue;
+        const std::string fdFolder = std::string("/proc/") + entry->d_name + "/fd";
+        DIR* fds = ::opendir(fdFolder.c_str());
+        if (fds == nullptr) continue;
+        while (const dirent* fd = ::readdir(fds)) {
+            struct stat target {};
+            if (fd->d_name[0] == '.') continue;
+            if (::stat((fdFolder + "/" + fd->d_name).c_str(), &target) == 0 &&
+                S_ISCHR(target.st_mode) && target.st_rdev == device.st_rdev) {
+                found = pid;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(processes);
+    return found;
+}
+
+std::string programOf(long pid) {
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(comm, name);
+    return name;
+}
+
 }  // namespace
 
-std::string comPortProblem(const std::string& device) {
-    if (device.empty()) return "no device for this port number";
+DeviceCondition deviceCondition(const std::string& device) {
+    DeviceCondition condition;
+    if (device.empty()) {
+        condition.state = DeviceState::NoName;
+        return condition;
+    }
     struct stat status {};
     if (::stat(device.c_str(), &status) != 0) {
         const int error = errno;
@@ -69,25 +109,68 @@ std::string comPortProblem(const std::string& device) {
             case ENOTDIR:
             case ENODEV:
             case ENXIO:
-                return "no such device";
+                condition.state = DeviceState::Missing;
+                break;
             case EACCES:
             case EPERM:
-                return kPermissionDenied;
+                condition.state = DeviceState::NoPermission;
+                break;
             default:
-                return systemText(error);
+                condition.state = DeviceState::OtherError;
+                condition.error = error;
         }
+        return condition;
     }
-    if (!S_ISCHR(status.st_mode)) return "not a serial device";
+    if (!S_ISCHR(status.st_mode)) {
+        condition.state = DeviceState::NotSerial;
+        return condition;
+    }
     if (::access(device.c_str(), R_OK | W_OK) != 0) {
         const int error = errno;
-        return error == EACCES || error == EPERM || error == EROFS ? kPermissionDenied
-                                                                   : systemText(error);
+        if (error == EACCES || error == EPERM || error == EROFS) {
+            condition.state = DeviceState::NoPermission;
+        } else {
+            condition.state = DeviceState::OtherError;
+            condition.error = error;
+        }
+        return condition;
     }
-    if (Holder holder = flockHolder(status); holder.found) {
-        if (holder.pid == 0) return kHeld;
-        return std::string(kHeld) + " (process " + std::to_string(holder.pid) + ")";
+    Holder holder = flockHolder(status);
+    if (!holder.found) {
+        holder.pid = openedBy(status);
+        holder.found = holder.pid != 0;
+    }
+    if (holder.found) {
+        condition.state = DeviceState::Held;
+        condition.holderPid = holder.pid;
+        if (holder.pid != 0) condition.holderProgram = programOf(holder.pid);
+    }
+    return condition;
+}
+
+std::string conditionText(const DeviceCondition& condition) {
+    switch (condition.state) {
+        case DeviceState::Free:
+            return {};
+        case DeviceState::NoName:
+            return "no device for this port number";
+        case DeviceState::Missing:
+            return "no such device";
+        case DeviceState::NotSerial:
+            return "not a serial device";
+        case DeviceState::NoPermission:
+            return kPermissionDenied;
+        case DeviceState::Held:
+            if (condition.holderPid == 0) return kHeld;
+            return std::string(kHeld) + " (process " + std::to_string(condition.holderPid) + ")";
+        case DeviceState::OtherError:
+            return std::generic_category().message(condition.error);
     }
     return {};
+}
+
+std::string comPortProblem(const std::string& device) {
+    return conditionText(deviceCondition(device));
 }
 
 }  // namespace cablor::ports
