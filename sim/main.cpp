@@ -10,6 +10,7 @@
 #include "CncMachine.h"
 #include "DataIoTape.h"
 #include "FdLine.h"
+#include "LatentLine.h"
 #include "PseudoTerminal.h"
 #include "RemoteClient.h"
 #include "Rxa2Link.h"
@@ -85,6 +86,14 @@ int runSession(ByteLine& line, bool tcp, const SimOptions& options, MemoryStore&
     return 1;
 }
 
+// A serial line, behind a simulated USB adapter when --latency asks for one.
+int runSerialSession(ByteLine& line, const SimOptions& options, MemoryStore& store,
+                     CncMachine& machine, TraceLog& trace) {
+    if (options.latencyMs <= 0) return runSession(line, false, options, store, machine, trace);
+    LatentLine adapter(line, std::chrono::milliseconds(options.latencyMs));
+    return runSession(adapter, false, options, store, machine, trace);
+}
+
 int run(const SimOptions& options) {
     std::optional<TemporaryFolder> temporary;
     fs::path storePath;
@@ -131,7 +140,7 @@ int run(const SimOptions& options) {
             FdLine line(pty.masterFd());
             line.setHangupIsIdle(true);
             line.setLineSpeed(options.baud);
-            int status = runSession(line, false, options, store, machine, trace);
+            int status = runSerialSession(line, options, store, machine, trace);
             pty.waitUntilDrained(10000);
             return status;
         }
@@ -139,7 +148,7 @@ int run(const SimOptions& options) {
             UniqueFd device = openSerialDevice(options.device, options.baud);
             std::cout << "serial " << options.device << std::endl;
             FdLine line(device.get());
-            return runSession(line, false, options, store, machine, trace);
+            return runSerialSession(line, options, store, machine, trace);
         }
     }
     return 1;

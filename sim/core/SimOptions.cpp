@@ -70,6 +70,9 @@ std::variant<SimOptions, ShowHelp, UsageError> parseOptions(const std::vector<st
         } else if (option == "--baud") {
             if (!number(50, 4'000'000)) return bad("expected a speed in bit/s");
             options.baud = static_cast<int>(n);
+        } else if (option == "--latency") {
+            if (!number(0, 1000)) return bad("expected milliseconds");
+            options.latencyMs = static_cast<int>(n);
         } else if (option == "--protocol") {
             if (!value(&text)) return bad("expected rxa2, punch or reader");
             if (text == "rxa2")
@@ -191,6 +194,8 @@ std::variant<SimOptions, ShowHelp, UsageError> parseOptions(const std::vector<st
     const bool serialLine = options.line == LineKind::Pty || options.line == LineKind::Serial;
     if ((options.role == Role::Punch || options.role == Role::Reader) && !serialLine)
         return UsageError{"--protocol punch and reader need --pty or --serial"};
+    if (options.latencyMs > 0 && !serialLine)
+        return UsageError{"--latency needs --pty or --serial"};
     if (options.role == Role::Reader && options.tape.memory.empty())
         return UsageError{"--protocol reader needs --tape-memory NAME.TYPE"};
     if (options.role == Role::Remote && options.line == LineKind::TcpListen && !lineGiven)
@@ -214,6 +219,8 @@ Lines (one; default --tcp-listen 127.0.0.1:19000, or --tcp-connect 127.0.0.1:190
   --serial DEVICE           use an existing serial device (8 data bits, no parity)
   --baud N                  line speed: programs a serial device; on a pty the bytes are paced
                             as at N bit/s (10 bits per byte), so real transfer times can be seen
+  --latency MS              with --pty or --serial: hold every byte the CNC receives or sends for
+                            MS before it is seen, as a USB adapter's latency timer does
 TCP lines always carry telegrams (4-byte big-endian length, at most 1024 bytes).
 
 Protocol on a pty or serial device:

@@ -23,6 +23,7 @@ struct SimOptions {
     std::string linkPath;  // --link: symlink to the pty slave
     std::string device;    // --serial
     int baud = 0;
+    int latencyMs = 0;  // --latency: bytes held as a USB adapter holds them
     Role role = Role::Machine;
     std::string storeDir;  // empty: a fresh temporary folder
     std::string loadDir;   // memories copied into the store at start
