@@ -45,6 +45,9 @@ struct Handle {
     std::shared_ptr<SerialLine> activeLine;
     // The device DncReserve opened, closed again by DncRelease or DncDisconnect.
     std::shared_ptr<SerialLine> reservedLine;
+    // The reserved device failed for good (an adapter pulled out) and has not been opened
+    // again yet: each exchange of the reservation tries.
+    bool reservationLost = false;
 
     void pushError(int code) {
         std::lock_guard guard(lock);

@@ -57,6 +57,7 @@ int32_t disconnect(int32_t h) {
     {
         std::lock_guard guard(handle->lock);
         reservedLine = std::move(handle->reservedLine);
+        handle->reservationLost = false;
         handle->params.flags &= ~static_cast<uint32_t>(DNC_FLAG_RESERVE);
         handle->params.reserved = false;
     }
@@ -129,6 +130,7 @@ int32_t release(int32_t h) {
         if (!p.reserved || (p.flags & DNC_FLAG_RESERVE)) return 0;
         handle->params.reserved = false;
         reservedLine = std::move(handle->reservedLine);
+        handle->reservationLost = false;
         linkType = p.linkType;
         port = p.port;
     }

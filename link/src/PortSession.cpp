@@ -14,6 +14,7 @@ PortSession::PortSession(Handle& handle, const HandleParams& params, OpenVariant
         line_ = openedHere_;
     } else {
         line_ = table.line(port_);
+        if (line_ == nullptr || line_->device().gone()) line_ = retakeReservedLine(timeoutMs);
     }
     if (line_) {
         line_->setReadTimeout(timeoutMs);
@@ -22,12 +23,47 @@ PortSession::PortSession(Handle& handle, const HandleParams& params, OpenVariant
     }
 }
 
+std::shared_ptr<SerialLine> PortSession::retakeReservedLine(int timeoutMs) {
+    std::shared_ptr<SerialLine> gone;
+    {
+        std::lock_guard guard(handle_.lock);
+        const bool ours = handle_.reservedLine != nullptr && handle_.reservedLine == line_;
+        if (!ours && !handle_.reservationLost) return line_;  // another handle's open device
+        gone = std::move(handle_.reservedLine);
+        handle_.reservationLost = true;
+    }
+    // The dead device is closed first: a tty that was only hung up is the same device node,
+    // and its lock would refuse the new open.
+    PortTable& table = PortTable::instance();
+    line_.reset();
+    if (gone) table.closeAfterExchange(port_, variant_, gone);
+    gone.reset();
+    std::shared_ptr<SerialLine> fresh;
+    if (table.openForExchange(port_, timeoutMs, variant_, &fresh) != OpenResult::Ok) return nullptr;
+    std::lock_guard guard(handle_.lock);
+    if (!handle_.params.connected || !handle_.params.reserved) {
+        table.closeAfterExchange(port_, variant_, fresh);  // released meanwhile
+        return nullptr;
+    }
+    handle_.reservedLine = fresh;
+    handle_.reservationLost = false;
+    return fresh;
+}
+
 PortSession::~PortSession() {
+    std::shared_ptr<SerialLine> gone;
     if (line_) {
         std::lock_guard guard(handle_.lock);
         handle_.activeLine.reset();
+        // A reserved device that failed for good is closed now, not at the release: the next
+        // exchange opens it anew.
+        if (!openedHere_ && handle_.reservedLine == line_ && line_->device().gone()) {
+            gone = std::move(handle_.reservedLine);
+            handle_.reservationLost = true;
+        }
     }
     line_.reset();
+    if (gone) PortTable::instance().closeAfterExchange(port_, variant_, gone);
     if (openedHere_) PortTable::instance().closeAfterExchange(port_, variant_, openedHere_);
 }
 

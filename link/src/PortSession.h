@@ -21,6 +21,10 @@ class PortSession {
     SerialLine& line() { return *line_; }
 
   private:
+    // The reservation's device failed for good (or could not be opened again last time): it
+    // is closed and opened anew, so that an adapter plugged back in works again at once.
+    std::shared_ptr<SerialLine> retakeReservedLine(int timeoutMs);
+
     Handle& handle_;
     int port_;
     OpenVariant variant_;

@@ -77,6 +77,10 @@ class SerialDevice {
     // Ends every wait of this device at once, now and later (handle disconnected, library
     // unloading). Safe to call from any thread.
     virtual void cancel() = 0;
+
+    // True once the device has failed for good (a USB adapter pulled out, a hung-up tty):
+    // every later call fails too, and only opening the device anew can help.
+    virtual bool gone() { return false; }
 };
 
 // Why the last device open failed: the path and errno, so that the operator can be told

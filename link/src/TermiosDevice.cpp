@@ -130,7 +130,11 @@ class TermiosDevice final : public SerialDevice {
 
     bool queryStatus(LineErrors* errors, int* inputCount) override {
         int queued = 0;
-        if (::ioctl(fd_, FIONREAD, &queued) < 0) return false;
+        if (::ioctl(fd_, FIONREAD, &queued) < 0) {
+            std::lock_guard lock(mutex_);
+            failed_ = true;
+            return false;
+        }
         std::lock_guard lock(mutex_);
         collectCounters();
         decodeAvailable();
@@ -176,7 +180,11 @@ class TermiosDevice final : public SerialDevice {
                 continue;
             }
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN) return false;
+            if (n < 0 && errno != EAGAIN) {
+                std::lock_guard lock(mutex_);
+                failed_ = true;
+                return false;
+            }
             pollfd p[2] = {{fd_, POLLOUT, 0}, {cancelFd_, POLLIN, 0}};
             int rc = ::poll(p, 2, kWriteStallMs);
             if (rc < 0 && errno == EINTR) continue;
@@ -237,6 +245,11 @@ class TermiosDevice final : public SerialDevice {
         std::lock_guard lock(mutex_);
         decoded_.clear();
         raw_.clear();
+    }
+
+    bool gone() override {
+        std::lock_guard lock(mutex_);
+        return failed_ || hungUp_;
     }
 
     void cancel() override {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 
 #include "LinkHelpers.h"
@@ -149,6 +150,39 @@ TEST_F(SerialIntegrationTest, DataIoReaderSendsTheMemoryToTheListeningPc) {
         tape.append(buffer, static_cast<std::size_t>(length));
     }
     EXPECT_EQ(tape, kProgram + "\x04");
+}
+
+TEST_F(SerialIntegrationTest, AReservationOutlivesTheAdapterPulledOutAndPluggedBackIn) {
+    // COM1 is a stable name for the adapter, as under /dev/serial/by-id; the reservation (as
+    // remote mode holds one) keeps the device open between exchanges.
+    const std::string byId = (folder.path() / "usb-Adapter-if00-port0").string();
+    folder.put("POCKET.PM", kProgram);
+    auto plugIn = [&] {
+        return std::make_unique<SimProcess>(
+            CNCSIM_BINARY,
+            std::vector<std::string>{"--pty", "--link", byId, "--store", folder.path().string(),
+                                     "--ack-timeout", "500"});
+    };
+    sim = plugIn();
+    ASSERT_FALSE(sim->waitForLine("link ").empty());
+    ::setenv("CABLOR_COM1", byId.c_str(), 1);
+    auto link = connect();
+    ASSERT_TRUE(*link) << DncGetLastError(0);
+    ASSERT_EQ(DncReserve(link->get()), 1);
+    EXPECT_EQ(readMemory(*link, "PTPMPOCKET"), kProgram);
+
+    ::unlink(byId.c_str());
+    sim.reset();  // killed: its end of the line is gone
+    const auto pulled = std::chrono::steady_clock::now();
+    EXPECT_EQ(link->exchange("PTPMPOCKET").rfind("error ", 0), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - pulled, std::chrono::seconds(1));
+    EXPECT_EQ(link->exchange("PTPMPOCKET").rfind("error ", 0), 0u) << "still out";
+
+    sim = plugIn();
+    ASSERT_FALSE(sim->waitForLine("link ").empty());
+    EXPECT_EQ(readMemory(*link, "PTPMPOCKET"), kProgram) << "the same reservation, no reconnect";
+    EXPECT_EQ(DncRelease(link->get()), 1);
+    EXPECT_EQ(readMemory(*link, "PTPMPOCKET"), kProgram);
 }
 
 }  // namespace
