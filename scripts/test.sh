@@ -7,17 +7,13 @@ bash scripts/install-deps.sh
 bash scripts/check-format.sh
 
 jobs=${JOBS:-2}
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Configured for /usr, as the packages install it.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 120
 
-# The installed program: what the install rules put in place starts without a display.
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
-cmake --install build --prefix "$stage/usr" >/dev/null
-"$stage/usr/bin/QelVeva" --version
-"$stage/usr/bin/qel" help >/dev/null
-echo "installed QelVeva and qel start"
+# The Debian packages: built, checked, installed, used as installed, and purged again.
+bash scripts/packages.sh build
 
 # Optimised, as released, so that the compiler's warnings of an optimised build count too; GUI
 # tests included. Qt's and fontconfig's allocations that live as long as the process are no leaks
