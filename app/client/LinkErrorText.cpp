@@ -3,6 +3,7 @@
 #include <cablor.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cerrno>
 
 #include "ComPortDevice.h"
@@ -111,12 +112,22 @@ std::string linkFailureText(int code, const LinkSettings& settings) {
         const std::string device = serialPortDevice(settings.port);
         const std::string problem = serialPortProblem(device);
         if (!problem.empty()) text += ": " + (device.empty() ? "" : device + ": ") + problem;
-    } else if (code != 0 && isSerial(settings.linkType)) {
-        if (const std::string device = serialPortDevice(settings.port); deviceIsGone(device)) {
-            text += ": the device " + device + " is gone";
-        }
+    } else if (code != 0) {
+        if (const std::string gone = goneDeviceText(settings); !gone.empty()) text += ": " + gone;
     }
     return text;
+}
+
+std::string asSentence(std::string phrase) {
+    if (phrase.empty()) return phrase;
+    phrase[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(phrase[0])));
+    return phrase + ".";
+}
+
+std::string goneDeviceText(const LinkSettings& settings) {
+    if (!isSerial(settings.linkType)) return {};
+    const std::string device = serialPortDevice(settings.port);
+    return deviceIsGone(device) ? "the device " + device + " is gone" : std::string();
 }
 
 }  // namespace qel

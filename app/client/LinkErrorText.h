@@ -34,4 +34,10 @@ std::string describeLink(const LinkSettings& settings);
 // out) ends in "the device /dev/ttyUSB0 is gone".
 std::string linkFailureText(int code, const LinkSettings& settings);
 
+// "the device /dev/ttyUSB0 is gone" when the link is serial and its device has disappeared;
+// empty otherwise.
+std::string goneDeviceText(const LinkSettings& settings);
+// A phrase of these as a sentence of its own: "The device /dev/ttyUSB0 is gone."
+std::string asSentence(std::string phrase);
+
 }  // namespace qel

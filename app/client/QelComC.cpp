@@ -1,7 +1,6 @@
 #include "client/QelComC.h"
 
 #include "client/LinkErrorText.h"
-
 #include "client/LinkTypes.h"
 #include "client/MemoryAddress.h"
 
@@ -72,6 +71,10 @@ bool CncClient::connect(const LinkSettings& settings, int leaderLength) {
 
 std::string CncClient::failureText(int code) const {
     return linkFailureText(code, settings_);
+}
+
+std::string CncClient::goneDevice() const {
+    return goneDeviceText(settings_);
 }
 
 bool CncClient::isDataIo() const {

@@ -82,6 +82,8 @@ class CncClient {
     // What a link error means on this link, with what is wrong with its device ("... the
     // device /dev/ttyUSB0 is gone"), for the operator's messages.
     std::string failureText(int code) const;
+    // "the device /dev/ttyUSB0 is gone" when this serial link's adapter was pulled out.
+    std::string goneDevice() const;
     TransferState transferState() const { return state_; }
     const std::string& memoryType() const { return memoryType_; }
     int leaderLength() const { return leaderLength_; }

@@ -1,5 +1,6 @@
 #include "panes/CncPane.h"
 
+#include "client/LinkErrorText.h"
 #include "client/LinkTypes.h"
 #include "panes/MatchPattern.h"
 #include "transfer/Download.h"
@@ -20,6 +21,12 @@ constexpr const char* kCncRefusedText = "The CNC aborts the transfer with the fo
 constexpr const char* kLinkLostText =
     "Connection to CNC lost.\nCheck the cables and the communication settings.\nReselect the "
     "memory type or press 'Reconnect' to retry the connection.";
+
+// The lost-link box, with the device when the operator pulled the adapter out.
+std::string linkLostText(const CncClient& link) {
+    const std::string gone = link.goneDevice();
+    return gone.empty() ? std::string(kLinkLostText) : kLinkLostText + ("\n" + asSentence(gone));
+}
 
 std::string lowerCase(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -185,7 +192,7 @@ LevelListing listLevel(const CncPaneSetup& setup, int level, int reselect) {
                 {PaneMessage::Kind::CncError, kCncRefusedText + listing.cncText});
         }
         if (listing.end == CodeListing::End::LinkLost) {
-            out.messages.push_back({PaneMessage::Kind::LinkLost, kLinkLostText});
+            out.messages.push_back({PaneMessage::Kind::LinkLost, linkLostText(*setup.link)});
             out.ok = false;
             break;
         }
@@ -216,7 +223,7 @@ LevelRefresh refreshLevel(const CncPaneSetup& setup, int level,
             // The link's pending errors are dropped (the stack is short; never loop for ever).
             for (int i = 0; i < 64 && setup.link->lastError() != 0; ++i) {
             }
-            out.messages.push_back({PaneMessage::Kind::LinkLost, kLinkLostText});
+            out.messages.push_back({PaneMessage::Kind::LinkLost, linkLostText(*setup.link)});
             out.listed = false;
             return out;
         }

@@ -1,5 +1,6 @@
 #include "remote/TesselD.h"
 
+#include "client/LinkErrorText.h"
 #include "remote/PrintfText.h"
 #include "remote/RemoteCommandDispatcher.h"
 #include "remote/RemoteModeTexts.h"
@@ -94,6 +95,9 @@ void RemoteModeEngine::serve() {
     RemoteSession session(link_, display_, abortRequested_, [this] { return servedFolder(); });
     session.blockSize = link_.blockPayload();
     session.folder = std::move(startFolder_);
+    // While an adapter is pulled out every turn fails; the log says so once, not five times a
+    // second, and serving goes on by itself when it is plugged back in.
+    bool goneTold = false;
     while (!stopRequested_) {
         std::string telegram;
         if (!link_.listen(telegram)) {
@@ -101,10 +105,16 @@ void RemoteModeEngine::serve() {
             const int error = link_.lastError();
             // Silence on the line is no error: the next turn waits again.
             if (error == DNC_ERR_TIMEOUT) continue;
-            display_.logLine(printfText(text::kListenFailed, error));
+            const std::string gone = link_.goneDevice();
+            if (gone.empty() || !goneTold) {
+                display_.logLine(printfText(text::kListenFailed, error));
+                if (!gone.empty()) display_.logLine(asSentence(gone));
+            }
+            goneTold = !gone.empty();
             recoverFromListenFailure();
             continue;
         }
+        goneTold = false;
         if (!callerAllowed()) continue;
         performRemoteCommand(session, telegram);
         display_.enableExit(true);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <csignal>
@@ -233,6 +234,38 @@ TEST_F(CncPaneAgainstSim, ALinkThatDiesDuringAListingGivesTheLinkLostBoxOnce) {
         EXPECT_EQ(listing.status, kCncDirectoryFailedText);  // the free memory already failed
     }
     EXPECT_FALSE(refreshLevel(setup, 1, {"A.PM"}).listed);
+}
+
+TEST(CncPaneOverAnAdapter, AnAdapterPulledOutNamesItsDeviceInTheLinkLostBox) {
+    // COM1 is the adapter's stable name; pulling it out takes the name with it.
+    const std::filesystem::path byId =
+        std::filesystem::temp_directory_path() / ("qel-pane-by-id-" + std::to_string(::getpid()));
+    SimulatedCnc cnc({"--pty", "--link", byId.string()}, {{"A.PM", "N1\r\n"}});
+    ASSERT_TRUE(cnc.report("link "));
+    ::setenv("CABLOR_COM1", byId.c_str(), 1);
+    LinkSettings settings;
+    settings.linkType = DNC_LINK_RXA2;
+    settings.port = 1;
+    settings.speed = 115200;
+    CncClient client(settings, 0);
+    ASSERT_TRUE(client.isConnected());
+    client.setLinkParams(1, 1, 0);
+    CncPaneSetup setup;
+    setup.types = threeTypes();
+    setup.link = &client;
+    setup.linkType = client.linkType();
+    ASSERT_TRUE(listLevel(setup, 1, 0).ok);
+
+    std::filesystem::remove(byId);
+    cnc.process().kill(SIGKILL);
+    const LevelListing listing = listLevel(setup, 1, 0);
+    EXPECT_FALSE(listing.ok);
+    ASSERT_EQ(listing.messages.size(), 1u);
+    EXPECT_EQ(listing.messages.front().kind, PaneMessage::Kind::LinkLost);
+    EXPECT_TRUE(listing.messages.front().text.ends_with(
+        "press 'Reconnect' to retry the connection.\nThe device " + byId.string() + " is gone."))
+        << listing.messages.front().text;
+    ::unsetenv("CABLOR_COM1");
 }
 
 }  // namespace

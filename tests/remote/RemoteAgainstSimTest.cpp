@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -176,6 +177,40 @@ TEST_F(RemoteAgainstSim, ServesEveryCommandOverRxa2OnAPty) {
     prepareEveryCommand(served, store);
     const ChildProcess::Result cnc = runOverPty(kEveryCommand);
     expectEveryCommandServed(cnc, served, store, view);
+}
+
+TEST_F(RemoteAgainstSim, AnAdapterPulledOutIsToldAndServedAgainWhenItIsBack) {
+    // Remote mode holds the port for its whole run; COM1 is the adapter's stable name.
+    const std::filesystem::path byId = parent / "usb-Adapter-if00-port0";
+    auto plugIn = [&](const Texts& commands) {
+        Texts line = testing::callingOverPty();
+        line.insert(line.end(), {"--link", byId.string()});
+        return std::make_unique<ChildProcess>(
+            testing::cncsimCommand(line, store.string(), commands));
+    };
+    auto cnc = plugIn({"message first", "wait 20000"});
+    ASSERT_TRUE(cnc->waitForLine(Stream::Out, "link ", milliseconds(5000)));
+    servePty(byId.string());
+    ASSERT_TRUE(cnc->waitForLine(Stream::Out, "reply: M OK", milliseconds(5000)));
+
+    std::filesystem::remove(byId);
+    cnc->kill(SIGKILL);
+    const std::string gone = "The device " + byId.string() + " is gone.";
+    for (int i = 0; i < 100 && !view.logged(gone); ++i) {
+        std::this_thread::sleep_for(milliseconds(20));
+    }
+    EXPECT_TRUE(view.logged(gone));
+
+    // Out for a while: the PC tries again and again, and says it once.
+    std::this_thread::sleep_for(milliseconds(600));
+    const auto out = view.lines();
+    EXPECT_EQ(std::count(out.begin(), out.end(), gone), 1) << ::testing::PrintToString(out);
+
+    cnc = plugIn({"message again"});
+    const ChildProcess::Result back = cnc->finish(kRunLimit);
+    EXPECT_EQ(back.exitStatus, 0) << back.out << back.err;
+    EXPECT_TRUE(contains(back.out, "reply: M OK")) << back.out;
+    EXPECT_TRUE(view.logged("QEL: again"));
 }
 
 TEST_F(RemoteAgainstSim, HostileNamesAndALinkLeadingOutChangeNothingOutside) {
