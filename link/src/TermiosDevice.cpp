@@ -231,11 +231,17 @@ class TermiosDevice final : public SerialDevice {
             int rc = ::poll(p, 2, waitMs);
             if (rc < 0 && errno != EINTR) return false;
             if (p[1].revents & POLLIN) return false;
-            if (p[0].revents & (POLLERR | POLLNVAL)) return false;
+            if (p[0].revents & (POLLERR | POLLNVAL)) {
+                std::lock_guard lock(mutex_);
+                failed_ = true;
+                return false;
+            }
             if (p[0].revents & POLLHUP) {
-                // What arrived before the hang-up is still delivered by the next round.
+                // A wait for bytes gets what arrived before the hang-up in the next round; a
+                // wait for CTS alone has nothing more to wait for.
                 std::lock_guard lock(mutex_);
                 hungUp_ = true;
+                if (!(mask & (kEventCharacter | kEventLineError))) return false;
             }
         }
     }
@@ -266,7 +272,11 @@ class TermiosDevice final : public SerialDevice {
         int rc = ::poll(p, 2, timeoutMs);
         if (rc < 0) return errno == EINTR ? 0 : -1;
         if (p[1].revents & POLLIN) return -1;
-        if (p[0].revents & (POLLERR | POLLNVAL)) return -1;
+        if (p[0].revents & (POLLERR | POLLNVAL)) {
+            std::lock_guard lock(mutex_);
+            failed_ = true;
+            return -1;
+        }
         if (p[0].revents & POLLHUP) {
             std::lock_guard lock(mutex_);
             hungUp_ = true;

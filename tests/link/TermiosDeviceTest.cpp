@@ -152,6 +152,8 @@ TEST(TermiosDevice, ThePeerGoingAwayIsADeviceFailureNotAHang) {
     ::close(pty.master);
     pty.master = -1;
     EXPECT_EQ(line.readByte(-1).kind, ReadKind::DeviceFailure);
+    EXPECT_FALSE(device->waitEvent(kEventCtsChange));
+    EXPECT_TRUE(device->gone());
 }
 
 TEST(TermiosDevice, CancelEndsAWaitWithoutLimit) {
@@ -218,6 +220,8 @@ TEST(TermiosDevice, AHungUpTtyEndsAWaitingReadAtOnce) {
     EXPECT_EQ(read, -1);
     EXPECT_LT(took, std::chrono::milliseconds(1000));
     EXPECT_FALSE(device->waitEvent(kEventCharacter));
+    EXPECT_FALSE(device->waitEvent(kEventCtsChange)) << "a DataIO wait for CTS ends too";
+    EXPECT_TRUE(device->gone());
     LineErrors errors;
     int queued = 0;
     EXPECT_FALSE(device->queryStatus(&errors, &queued));
