@@ -14,7 +14,15 @@ PortSession::PortSession(Handle& handle, const HandleParams& params, OpenVariant
         line_ = openedHere_;
     } else {
         line_ = table.line(port_);
-        if (line_ == nullptr || line_->device().gone()) line_ = retakeReservedLine(timeoutMs);
+        bool lost = false;
+        {
+            std::lock_guard guard(handle_.lock);
+            lost = handle_.reservationLost;
+        }
+        // Once lost, the line in the table may be another handle's: only a new open is ours.
+        if (lost || line_ == nullptr || line_->device().gone()) {
+            line_ = retakeReservedLine(timeoutMs);
+        }
     }
     if (line_) {
         line_->setReadTimeout(timeoutMs);
