@@ -23,12 +23,14 @@ std::string firstLine(const fs::path& file) {
 // The by-id link whose target is the node, if any.
 std::string byIdOf(const std::string& node, const SystemFolders& folders) {
     std::error_code error;
-    const fs::path byId = folders.dev / "serial" / "by-id";
+    const fs::path dev = fs::weakly_canonical(folders.dev, error);
     std::vector<std::string> names;
-    for (fs::directory_iterator it(byId, error), end; !error && it != end; it.increment(error)) {
-        const fs::path target = fs::weakly_canonical(it->path(), error);
-        if (!error && target.filename() == node &&
-            target.parent_path() == fs::weakly_canonical(folders.dev, error)) {
+    // A link that cannot be resolved is skipped; it does not end the look at the others.
+    for (fs::directory_iterator it(folders.dev / "serial" / "by-id", error), end;
+         !error && it != end; it.increment(error)) {
+        std::error_code unresolved;
+        const fs::path target = fs::weakly_canonical(it->path(), unresolved);
+        if (!unresolved && target.filename() == node && target.parent_path() == dev) {
             names.push_back(it->path().string());
         }
     }
@@ -38,8 +40,7 @@ std::string byIdOf(const std::string& node, const SystemFolders& folders) {
 
 // A legacy 16550 port that the kernel lists but no hardware answers for: type 0 ("unknown").
 bool phantomUart(const std::string& node, const SystemFolders& folders) {
-    const std::string type = firstLine(folders.sys / "class" / "tty" / node / "type");
-    return !type.empty() && type == "0";
+    return firstLine(folders.sys / "class" / "tty" / node / "type") == "0";
 }
 
 }  // namespace
