@@ -3,6 +3,7 @@
 // nothing behind.
 #include "remote/RemoteFileTransfers.h"
 
+#include "base/TemporaryFile.h"
 #include "remote/IncomingFile.h"
 #include "remote/PrintfText.h"
 #include "remote/RemoteCommand.h"
@@ -71,6 +72,13 @@ void receiveFileFromCnc(RemoteSession& session, std::string_view telegram) {
         return;
     }
     const char* cName = name.c_str();
+    // A file under the name of a part file would be stored but never listed, read or deleted
+    // again: the CNC would believe a program is kept that it can no longer reach.
+    if (isTemporaryFileName(name)) {
+        session.reply(text::kReplyNoFile);
+        session.log(printfText(text::kNameKeptForParts, cName));
+        return;
+    }
     // A telegram without both type characters opens no exchange.
     if (memoryTypeOf(telegram).size() < 2) {
         session.reply(text::kReplyCannotOpen);

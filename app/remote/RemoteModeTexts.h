@@ -47,6 +47,9 @@ inline constexpr const char* kReadError = "Error while reading the file '%s'.";
 // The CNC's names never reach outside the served folder.
 inline constexpr const char* kNameRefused =
     "Refused the name '%s' from the CNC: it would reach outside the served folder.";
+inline constexpr const char* kNameKeptForParts =
+    "Refused the name '%s' from the CNC: names starting with '.qelveva-receiving-' are kept for "
+    "files being received.";
 inline constexpr const char* kLeadsOutside =
     "The file '%s' leads outside the served folder and was left alone.";
 inline constexpr const char* kFolderUnavailable = "The served folder '%s' cannot be opened: %s.";

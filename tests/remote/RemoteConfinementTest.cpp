@@ -80,6 +80,24 @@ TEST_F(RemoteConfinement, ALinkInsideTheFolderIsServedLikeItsTarget) {
     EXPECT_EQ(testing::namesIn(served), Texts{"REAL.PM"});
 }
 
+TEST_F(RemoteConfinement, AFileIsNeverStoredUnderTheNameOfAPartFile) {
+    // Such a file would be confirmed to the CNC, then hidden from every listing and request.
+    const std::string refused =
+        "Refused the name '.qelveva-receiving-x.PM' from the CNC: names starting with "
+        "'.qelveva-receiving-' are kept for files being received.";
+    EXPECT_EQ(perform("PRPM.qelveva-receiving-x", {"R PMdata", "T FD"}), Texts{"M NR"});
+    EXPECT_EQ(logged(), Texts{refused});
+    cnc.clearIncoming();
+    EXPECT_EQ(perform("PRPM.qelveva-receiving-x", {"T FD"}), Texts{"M NR"});
+    EXPECT_EQ(logged(), Texts{refused});
+    EXPECT_TRUE(testing::namesIn(served).empty());
+    // The same letters in another case make an ordinary name.
+    cnc.clearIncoming();
+    EXPECT_EQ(perform("PRPM.QELVEVA-RECEIVING-x", {"R PMdata", "T FD"}),
+              (Texts{"M RR", "T NB", "M OK"}));
+    EXPECT_EQ(testing::namesIn(served), Texts{".QELVEVA-RECEIVING-x.PM"});
+}
+
 TEST_F(RemoteConfinement, NamesLongerThan256CharactersAreRefused) {
     const std::string longName(257, 'N');
     EXPECT_EQ(perform("PRPM" + longName), Texts{"T NP"});
