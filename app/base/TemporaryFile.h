@@ -1,7 +1,7 @@
 // Files that are written under a hidden temporary name and get their real name only when they
 // are complete: a received memory, a file the CNC sends in remote mode. One name pattern for all
-// of them, so that listings (remote mode's directory, the local pane) can leave them out, even
-// when a crash left one behind.
+// of them, so that remote mode's directory can leave them out, even when a crash left one
+// behind. The local pane shows them as it shows every hidden file.
 #pragma once
 
 #include "base/UniqueFd.h"
